@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs what Lanternfold needs (Debian packages, then the npm packages of the test doubles and
+# browser tests) and configures and builds it with CMake. Quick and quiet when everything is there.
+# Usage: scripts/setup.sh [Release|Debug]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_type=${1:-Release}
+
+wanted=$(grep -Ev '^\s*(#|$)' "$root/scripts/debian-packages.txt")
+missing=()
+for pkg in $wanted; do
+  # A package counts as present only when dpkg says it is fully installed.
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+    # nodejs and npm may come from elsewhere on a developer machine; a working node is enough.
+    case "$pkg" in
+      nodejs) command -v node >/dev/null 2>&1 && continue ;;
+      npm) command -v npm >/dev/null 2>&1 && continue ;;
+    esac
+    missing+=("$pkg")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing Debian packages: ${missing[*]}" >&2
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+# npm packages of the test doubles and browser tests, each folder with its own lock file.
+for dir in "$root"/tests/twins/* "$root"/tests/browser; do
+  [ -f "$dir/package.json" ] || continue
+  if [ ! -d "$dir/node_modules" ] || [ "$dir/package.json" -nt "$dir/node_modules/.lanternfold-installed" ] \
+     || { [ -f "$dir/package-lock.json" ] && [ "$dir/package-lock.json" -nt "$dir/node_modules/.lanternfold-installed" ]; }; then
+    echo "Installing npm packages in ${dir#$root/}" >&2
+    if [ -f "$dir/package-lock.json" ]; then
+      (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >&2)
+    else
+      (cd "$dir" && npm install --no-audit --no-fund --loglevel=error >&2)
+    fi
+    touch "$dir/node_modules/.lanternfold-installed"
+  fi
+done
+
+build_dir="$root/build"
+[ "$build_type" = Release ] || build_dir="$root/build-$build_type"
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >&2
+fi
+cmake --build "$build_dir" --parallel "$(nproc)" >&2

@@ -1,0 +1,38 @@
+// lanternfold: with no arguments the main window; otherwise one command of the command line.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.hpp"
+
+namespace {
+
+const char* usageText =
+    "Usage:\n"
+    "  lanternfold                                  open the main window\n"
+    "  lanternfold list FOLDER [--json]             list the pictures, movies and sounds of a folder\n"
+    "  lanternfold --help                           show this help\n"
+    "  lanternfold --version                        show the version\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    lf::cli::Arguments args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << usageText;
+        return lf::cli::exitUsage;
+    }
+    const std::string command = args.front();
+    const lf::cli::Arguments rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << usageText;
+        return lf::cli::exitSuccess;
+    }
+    if (command == "--version") {
+        std::cout << "Lanternfold " << LF_VERSION << "\n";
+        return lf::cli::exitSuccess;
+    }
+    if (command == "list") return lf::cli::runList(rest);
+    std::cerr << "lanternfold: unknown command “" << command << "”\n" << usageText;
+    return lf::cli::exitUsage;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// File helpers shared by every part of the engine: whole-file reads, atomic writes, and readable
+// sentences for file-system failures.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "platform/error.hpp"
+
+namespace lf::platform {
+
+namespace fs = std::filesystem;
+
+// Whether a file must survive a power cut once written. Files whose loss costs the user work or a
+// full rebuild (the project file, the build manifest) are flushed to disk before they replace the
+// old one; pages and pictures only need the rename.
+enum class Durability { renameOnly, flushToDisk };
+
+// A file-system failure turned into a sentence that names the file, e.g.
+// "Couldn’t write “/a/b.html”: No space left on device".
+class FileError : public Error {
+public:
+    FileError(const std::string& action, const fs::path& path, const std::error_code& code);
+    FileError(const std::string& action, const fs::path& path, const std::string& reason);
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Writes bytes to a temporary file in the destination's folder and renames it over the destination,
+// so a reader never sees a half-written file. Throws FileError.
+void writeFileAtomically(const fs::path& destination, std::string_view bytes,
+                         Durability durability = Durability::renameOnly);
+
+// Reads a whole file; nothing when it cannot be opened or read.
+std::optional<std::string> readFileIfPossible(const fs::path& path);
+
+// Reads a whole file; throws FileError when it cannot.
+std::string readFile(const fs::path& path);
+
+// Expands a leading "~" (alone or followed by "/") to the user's home folder.
+fs::path expandTilde(const std::string& path);
+
+// "." and ".." components removed lexically and any trailing separator dropped, so two spellings
+// of one folder compare equal.
+fs::path standardized(const fs::path& path);
+
+}  // namespace lf::platform

@@ -1,0 +1,130 @@
+#include "platform/text.hpp"
+
+#include <memory>
+#include <mutex>
+
+#include <unicode/coll.h>
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/translit.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+namespace lf::text {
+
+namespace {
+
+// One collator per thread: ICU collators are not safe to share between threads while comparing.
+icu::Collator* fileNameCollator() {
+    thread_local std::unique_ptr<icu::Collator> collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        // The C/POSIX locale (a machine without LANG) has a byte-order tailoring that sorts capitals
+        // apart from small letters; a file browser there uses the root order instead.
+        icu::Locale locale = icu::Locale::getDefault();
+        if (std::string(locale.getVariant()) == "POSIX" || std::string(locale.getLanguage()) == "c") {
+            locale = icu::Locale::getRoot();
+        }
+        std::unique_ptr<icu::Collator> made(icu::Collator::createInstance(locale, status));
+        if (U_FAILURE(status) || !made) {
+            status = U_ZERO_ERROR;
+            made.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
+        }
+        if (made) {
+            // Secondary strength ignores case but keeps accents apart; numeric ordering compares
+            // digit runs by value.
+            made->setStrength(icu::Collator::SECONDARY);
+            made->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
+        }
+        return made;
+    }();
+    return collator.get();
+}
+
+icu::Transliterator* latinFolder() {
+    thread_local std::unique_ptr<icu::Transliterator> transliterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
+            "Any-Latin; Latin-ASCII; NFD; [:Nonspacing Mark:] Remove; NFC; Fullwidth-Halfwidth; Lower",
+            UTRANS_FORWARD, status));
+        if (U_FAILURE(status)) made.reset();
+        return made;
+    }();
+    return transliterator.get();
+}
+
+bool isTrimmable(UChar32 c) { return u_isUWhiteSpace(c) || c == 0x85 || c == 0x2028 || c == 0x2029; }
+
+}  // namespace
+
+int naturalCompare(std::string_view a, std::string_view b) {
+    icu::Collator* collator = fileNameCollator();
+    if (!collator) return a.compare(b);
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult result = collator->compareUTF8(
+        icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+        icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+    if (U_FAILURE(status)) return a.compare(b);
+    return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
+}
+
+std::string latinFolded(std::string_view text) {
+    icu::UnicodeString value = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    if (icu::Transliterator* folder = latinFolder()) {
+        folder->transliterate(value);
+    } else {
+        value.foldCase();
+    }
+    std::string out;
+    value.toUTF8String(out);
+    return out;
+}
+
+std::string longDateInLocale(std::chrono::system_clock::time_point date, const std::string& locale) {
+    std::unique_ptr<icu::DateFormat> format(
+        icu::DateFormat::createDateInstance(icu::DateFormat::kLong, icu::Locale(locale.c_str())));
+    if (!format) return {};
+    const double millis = static_cast<double>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count());
+    icu::UnicodeString formatted;
+    format->format(millis, formatted);
+    std::string out;
+    formatted.toUTF8String(out);
+    return out;
+}
+
+std::string trimmed(std::string_view text) {
+    icu::UnicodeString value = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    int32_t start = 0;
+    int32_t end = value.length();
+    while (start < end && isTrimmable(value.char32At(start))) start = value.moveIndex32(start, 1);
+    while (end > start) {
+        const int32_t previous = value.moveIndex32(end, -1);
+        if (!isTrimmable(value.char32At(previous))) break;
+        end = previous;
+    }
+    std::string out;
+    value.tempSubStringBetween(start, end).toUTF8String(out);
+    return out;
+}
+
+std::string trimmedSpacesAndTabs(std::string_view text) {
+    size_t start = 0;
+    size_t end = text.size();
+    while (start < end && (text[start] == ' ' || text[start] == '\t')) ++start;
+    while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    return std::string(text.substr(start, end - start));
+}
+
+std::string upperASCII(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string lowerASCII(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+}  // namespace lf::text

@@ -1,0 +1,34 @@
+#pragma once
+// Text services over ICU and small string helpers: the file-browser order of names, transliteration
+// and folding for URL names, long dates by locale, and trimming.
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace lf::text {
+
+// The order a file browser uses for names in the user's locale: case-insensitive, digit runs
+// compared by value (IMG_2 before IMG_10). Returns <0, 0 or >0. Safe to call from any thread.
+int naturalCompare(std::string_view a, std::string_view b);
+
+// Transliterates to Latin script and folds case, diacritics and width ("Éte ＡＢ" → "ete ab").
+// Text that cannot be transliterated is returned folded only.
+std::string latinFolded(std::string_view text);
+
+// The date in the CLDR long date style of the locale (e.g. "en_US" → "December 5, 2026",
+// "de_DE" → "5. Dezember 2026"), without a time, in the local time zone.
+std::string longDateInLocale(std::chrono::system_clock::time_point date, const std::string& locale);
+
+// Removes spaces, tabs, line breaks and other Unicode white space at both ends.
+std::string trimmed(std::string_view text);
+
+// Removes only spaces and tabs at both ends (line breaks stay).
+std::string trimmedSpacesAndTabs(std::string_view text);
+
+// ASCII upper case of each letter; other bytes unchanged.
+std::string upperASCII(std::string_view text);
+
+// ASCII lower case of each letter; other bytes unchanged.
+std::string lowerASCII(std::string_view text);
+
+}  // namespace lf::text
