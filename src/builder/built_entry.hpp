@@ -1,0 +1,31 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/media_kind.hpp"
+
+namespace lf::builder {
+
+// What the last build made for one item; stored in the build manifest under the item's slug.
+struct BuiltEntry {
+    std::string source;                  // file name of the source, with extension
+    std::array<int64_t, 2> stamp{0, 0};  // fileStamp: [modification time in ms since 1970 UTC, size]
+    std::string sig;                     // settingsSignature of the settings used
+    model::MediaKind kind = model::MediaKind::image;
+    std::string display;                 // images/{slug}.jpg, images/{slug}.{ext} or media/{slug}.{ext}
+    std::optional<int> w;                // display picture width; absent for movies, sounds, unknown
+    std::optional<int> h;
+    std::optional<std::string> original; // originals/{slug}.{ext} when a copy was made
+    std::vector<std::string> files;      // every relative path made, thumbnail first
+
+    bool operator==(const BuiltEntry&) const = default;
+};
+
+// Entries of one build by slug.
+using BuiltEntries = std::map<std::string, BuiltEntry>;
+
+}  // namespace lf::builder
