@@ -28,7 +28,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # npm packages of the test doubles and browser tests, each folder with its own lock file.
-for dir in "$root"/tests/twins/* "$root"/tests/browser; do
+for dir in "$root"/tests/* "$root"/tests/twins/*; do
   [ -f "$dir/package.json" ] || continue
   if [ ! -d "$dir/node_modules" ] || [ "$dir/package.json" -nt "$dir/node_modules/.lanternfold-installed" ] \
      || { [ -f "$dir/package-lock.json" ] && [ "$dir/package-lock.json" -nt "$dir/node_modules/.lanternfold-installed" ]; }; then
