@@ -134,10 +134,12 @@ std::vector<fs::path> lockProgramLocations() {
     if (!error && !executable.empty()) {
         locations.push_back(executable.parent_path().parent_path() / "share" / "lanternfold" / "worker.js");
     }
-    locations.push_back(fs::path(LF_INSTALL_DATADIR) / "worker.js");
+    // A program run from a build folder uses the source tree's copy before any installed one, so a
+    // developer always runs the worker.js they are editing.
     if (!error && !executable.empty() && isInsideBuildFolder(executable.parent_path())) {
         locations.push_back(fs::path(LF_SOURCE_DIR) / "resources" / "worker.js");
     }
+    locations.push_back(fs::path(LF_INSTALL_DATADIR) / "worker.js");
     return locations;
 }
 

@@ -49,8 +49,8 @@ inline constexpr std::string_view LOCK_SECRET_BINDING = "LF_SECRET";
 std::string lockConfigScript(const SiteLock& lock);
 
 // Where the password program is looked for, in order: beside the running program
-// (<executable folder>/../share/lanternfold/worker.js), the configured install folder, and, when
-// the program runs from a CMake build folder, the source tree's resources/worker.js.
+// (<executable folder>/../share/lanternfold/worker.js); when the program runs from a CMake build
+// folder, the source tree's resources/worker.js; then the configured install folder.
 std::vector<std::filesystem::path> lockProgramLocations();
 
 // The text of the password program from the first of lockProgramLocations() that holds one.
