@@ -16,8 +16,10 @@ import { CertificateAuthority } from './lib/certificates.mjs';
 import { ApiError, CloudflareDouble, errorEnvelope } from './lib/cloudflare-api.mjs';
 import { ConfigError, defaultConfig, makeConfig } from './lib/config.mjs';
 import { FaultError, Faults, makeFault, Recorder } from './lib/recorder.mjs';
+import { Watchdog } from './lib/watchdog.mjs';
 
-const MAX_BODY = 256 * 1024 * 1024;
+// A bucket of files near the 25 MiB limit, in Base64, must fit.
+const MAX_BODY = 512 * 1024 * 1024;
 
 function log(message) {
   process.stderr.write(`[cloudflare double] ${message}\n`);
@@ -95,7 +97,10 @@ class Twin {
     }
     this.ca = new CertificateAuthority(path.join(this.stateDir, 'ca'));
     await this.ca.create();
-    this.cloudflare = new CloudflareDouble({ stateDir: this.stateDir, config: this.config, log });
+    this.watchdog = new Watchdog();
+    this.cloudflare = new CloudflareDouble({
+      stateDir: this.stateDir, config: this.config, log, onRuntimeStarted: () => this.watchdog.noteRuntimes(),
+    });
     await this.cloudflare.init();
 
     this.https = https.createServer({
@@ -347,6 +352,7 @@ class Twin {
       // Every workerd must be gone before the double exits, so that a test run leaves nothing behind.
       const timeout = new Promise((resolve) => setTimeout(resolve, 10000).unref());
       await Promise.race([this.cloudflare?.dispose(), timeout]);
+      this.watchdog?.release();
       if (this.temporary && this.stateDir) await rm(this.stateDir, { recursive: true, force: true }).catch(() => {});
       process.exit(code);
     })();
