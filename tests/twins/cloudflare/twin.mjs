@@ -4,7 +4,7 @@
 //
 //   node twin.mjs [--state-dir DIR] [--ignore-stdin]
 //
-// Prints {"httpsPort", "controlPort", "caFile"} as one line on standard output when ready, and exits
+// Prints {"httpsPort", "controlPort", "caFile", "spkiHash"} as one line on standard output when ready, and exits
 // when standard input closes.
 import { mkdtemp, mkdir, rm } from 'node:fs/promises';
 import http from 'node:http';
@@ -122,6 +122,7 @@ class Twin {
       httpsPort: this.https.address().port,
       controlPort: this.control.address().port,
       caFile: this.ca.caFile,
+      spkiHash: this.ca.spkiHash,
     };
   }
 

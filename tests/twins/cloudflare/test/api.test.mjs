@@ -121,6 +121,11 @@ describe('asset upload and deployment', () => {
 
     const state = (await control(twin, 'GET', '/state')).json;
     assert.deepEqual(state.scripts.map((s) => s.name).sort(), ['summer', 'winter']);
+    const scriptUpload = (await control(twin, 'GET', '/requests')).json.find((r) => r.method === 'PUT' && r.path.endsWith('/workers/scripts/summer'));
+    assert.deepEqual(scriptUpload.parts.map((p) => [p.name, p.filename, p.contentType]),
+      [['metadata', null, 'application/json'], ['lanternfold.js', 'lanternfold.js', 'application/javascript+module']]);
+    assert.equal(JSON.parse(scriptUpload.parts[0].text).main_module, 'lanternfold.js');
+    assert.match(scriptUpload.parts[1].text, /env\.ASSETS\.fetch/);
     assert.deepEqual(state.scripts.find((s) => s.name === 'summer').assetPaths, Object.keys(GALLERY).sort());
   });
 
