@@ -107,8 +107,8 @@ class Twin {
       SNICallback: this.ca.sniCallback(),
       ...this.ca.defaultCertificate,
       requestTimeout: 0,
-    }, (request, response) => this.serveHttps(request, response));
-    this.control = http.createServer((request, response) => this.serveControl(request, response));
+    }, (request, response) => this.guard(this.serveHttps(request, response), response));
+    this.control = http.createServer((request, response) => this.guard(this.serveControl(request, response), response));
     for (const server of [this.https, this.control]) {
       server.on('connection', (socket) => {
         this.sockets.add(socket);
@@ -124,6 +124,18 @@ class Twin {
       caFile: this.ca.caFile,
       spkiHash: this.ca.spkiHash,
     };
+  }
+
+  // A failure while answering one request ends that request, never the double.
+  guard(promise, response) {
+    promise.catch((error) => {
+      log(`internal error: ${error.stack || error}`);
+      if (!response.headersSent) {
+        sendJson(response, 500, errorEnvelope([{ code: 10002, message: `Internal error in the double: ${error.message}` }]));
+      } else {
+        response.destroy();
+      }
+    });
   }
 
   // ---- HTTPS: the API and the sites --------------------------------------------------------------
@@ -360,6 +372,10 @@ class Twin {
     return this.stopping;
   }
 }
+
+// The double serves many tests in a row; an unexpected error is reported, not fatal.
+process.on('uncaughtException', (error) => log(`uncaught: ${error.stack || error}`));
+process.on('unhandledRejection', (error) => log(`unhandled: ${error?.stack || error}`));
 
 const options = parseArguments(process.argv.slice(2));
 const twin = new Twin(options);
