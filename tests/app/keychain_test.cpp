@@ -37,42 +37,46 @@ void clear(const std::string& service, const std::string& account) {
     run("secret-tool clear service '" + service + "' account '" + account + "'");
 }
 
+// Each test uses its own items, so that tests running side by side (ctest --parallel) never touch
+// each other's; the one API token item is used by a single test.
 class KeychainTest : public testing::Test {
 protected:
-    void SetUp() override {
-        for (const char* service : {"Lanternfold Cloudflare", "Tessavane Cloudflare", "Kirrabo Cloudflare"}) {
-            clear(service, "api-token");
-        }
-    }
     Keychain keychain;
 };
 
 }  // namespace
 
-TEST_F(KeychainTest, StoredSecretIsReadBackWithItsLabelAndReplacedNotDuplicated) {
-    keychain.storeCloudflareToken("first-token");
-    keychain.storeCloudflareToken("second-token");
-    EXPECT_EQ(keychain.cloudflareToken(), "second-token");
-    EXPECT_EQ(keychain.readSecret("Lanternfold Cloudflare", "api-token"), "second-token");
-    EXPECT_EQ(labels("Lanternfold Cloudflare", "api-token"), "label = Lanternfold Cloudflare API token\n");
-}
-
-TEST_F(KeychainTest, MissingSecretIsNothing) {
+TEST_F(KeychainTest, TokenIsReplacedNotDuplicatedAndLegacyItemsAreReadInOrderAndKept) {
+    for (const char* service : {"Lanternfold Cloudflare", "Tessavane Cloudflare", "Kirrabo Cloudflare"}) {
+        clear(service, "api-token");
+    }
     EXPECT_EQ(keychain.cloudflareToken(), std::nullopt);
-    EXPECT_EQ(keychain.readSecret("Lanternfold Nothing", "nobody"), std::nullopt);
-}
 
-TEST_F(KeychainTest, LegacyTokenIsReadInOrderAndKeptAfterStoring) {
     storeWithSecretTool("Kirrabo Cloudflare", "api-token", "kirrabo-token");
     EXPECT_EQ(keychain.cloudflareToken(), "kirrabo-token");
     storeWithSecretTool("Tessavane Cloudflare", "api-token", "tessavane-token");
     EXPECT_EQ(keychain.cloudflareToken(), "tessavane-token");
 
+    // The next build stores the token under the current name; the older item stays.
     keychain.storeCloudflareToken("tessavane-token");
     EXPECT_EQ(keychain.readSecret("Lanternfold Cloudflare", "api-token"), "tessavane-token");
     EXPECT_EQ(keychain.readSecret("Tessavane Cloudflare", "api-token"), "tessavane-token");
-    keychain.storeCloudflareToken("new-token");
-    EXPECT_EQ(keychain.cloudflareToken(), "new-token");
+
+    keychain.storeCloudflareToken("first-token");
+    keychain.storeCloudflareToken("second-token");
+    EXPECT_EQ(keychain.cloudflareToken(), "second-token");
+    EXPECT_EQ(labels("Lanternfold Cloudflare", "api-token"), "label = Lanternfold Cloudflare API token\n");
+
+    keychain.storeCloudflareToken("");
+    EXPECT_EQ(keychain.cloudflareToken(), "tessavane-token");
+    for (const char* service : {"Lanternfold Cloudflare", "Tessavane Cloudflare", "Kirrabo Cloudflare"}) {
+        clear(service, "api-token");
+    }
+}
+
+TEST_F(KeychainTest, MissingSecretIsNothing) {
+    EXPECT_EQ(keychain.readSecret("Lanternfold Nothing", "nobody"), std::nullopt);
+    EXPECT_EQ(keychain.galleryPassword("never-stored"), std::nullopt);
 }
 
 TEST_F(KeychainTest, FtpPasswordsArePerUserAndHostAndLegacyOnesAreRead) {
