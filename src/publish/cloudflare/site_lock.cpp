@@ -1,0 +1,178 @@
+#include "publish/cloudflare/site_lock.hpp"
+
+#include <system_error>
+
+#include <unicode/ustring.h>
+
+#include "platform/crypto.hpp"
+#include "platform/files.hpp"
+#include "publish/cloudflare/lock_texts.hpp"
+
+// The publisher's error type and the builder's theme table are separate pieces of the engine; the
+// lock uses them when they are part of the build and otherwise carries the same texts itself, so
+// that it can be built and tested on its own.
+#if __has_include("publish/cloudflare/cloudflare_error.hpp")
+#include "publish/cloudflare/cloudflare_error.hpp"
+#define LF_HAVE_CLOUDFLARE_ERROR 1
+#endif
+#if __has_include("builder/theme.hpp")
+#include "builder/theme.hpp"
+#define LF_HAVE_BUILDER_THEME 1
+#endif
+
+namespace lf::publish::cloudflare {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void failNoGalleryPassword() {
+#ifdef LF_HAVE_CLOUDFLARE_ERROR
+    throw CloudflareError::noGalleryPassword();
+#else
+    throw lf::Error("Type a password for this gallery, or turn off “Require a password”.");
+#endif
+}
+
+[[noreturn]] void failMissingLockProgram() {
+#ifdef LF_HAVE_CLOUDFLARE_ERROR
+    throw CloudflareError::missingLockProgram();
+#else
+    throw lf::Error("Lanternfold couldn’t find its password program (worker.js). Reinstall the app and try again.");
+#endif
+}
+
+// The CSS custom-property declarations of a template, the same that head the gallery's style.css,
+// so that the login page looks like the gallery behind it.
+std::string themeVariablesOf(std::string_view templateName) {
+#ifdef LF_HAVE_BUILDER_THEME
+    return lf::builder::themeVariables(templateName);
+#else
+    if (templateName == "dark") {
+        return "--bg:#121212;--fg:#e6e2da;--muted:#8d877c;--accent:#e2b65a;--card:#1d1d1d;--line:#2c2c2c;"
+               "--frame:0px;--shadow:none;--gap:12px;--radius:4px;--head:'Helvetica Neue',Helvetica,Arial,sans-serif;";
+    }
+    if (templateName == "minimal") {
+        return "--bg:#ffffff;--fg:#111111;--muted:#777777;--accent:#111111;--card:transparent;--line:#e5e5e5;"
+               "--frame:0px;--shadow:none;--gap:4px;--radius:0;--head:'Helvetica Neue',Helvetica,Arial,sans-serif;";
+    }
+    return "--bg:#f3efe6;--fg:#2a2622;--muted:#7a7166;--accent:#8a4b1f;--card:#ffffff;--line:#ddd5c7;"
+           "--frame:7px;--shadow:0 1px 3px rgba(0,0,0,.2);--gap:22px;--radius:1px;"
+           "--head:Georgia,'Times New Roman',serif;";
+#endif
+}
+
+// The salt is derived from the site key, so it stays the same for a site across publishes (and so
+// does lock-config.js) and differs between sites that share a password.
+crypto::Bytes lockSalt(const std::string& secret) {
+    crypto::Bytes digest = crypto::sha256("lanternfold-salt:" + secret);
+    digest.resize(16);
+    return digest;
+}
+
+bool isValidUTF8(const std::string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    // Preflighting with no output buffer reports ill-formed input as an error; a buffer overflow
+    // is the normal outcome for well-formed text.
+    u_strFromUTF8(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), &status);
+    return status == U_ZERO_ERROR || status == U_BUFFER_OVERFLOW_ERROR ||
+           status == U_STRING_NOT_TERMINATED_WARNING;
+}
+
+// True when the folder or one above it holds a CMake cache: the program runs from a build folder.
+bool isInsideBuildFolder(fs::path folder) {
+    std::error_code error;
+    while (!folder.empty()) {
+        if (fs::exists(folder / "CMakeCache.txt", error)) return true;
+        fs::path parent = folder.parent_path();
+        if (parent == folder) break;
+        folder = parent;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string lockConfigScript(const SiteLock& lock) {
+    if (lock.password.empty()) failNoGalleryPassword();
+
+    const crypto::Bytes salt = lockSalt(lock.secret);
+    const crypto::Bytes hash = crypto::pbkdf2Sha256(lock.password, salt, LOCK_ITERATIONS, 32);
+    const LockTexts texts = lockTexts(lock.language);
+
+    // nlohmann::json (unlike ordered_json) keeps object keys sorted, which is the order this file
+    // is written in at every level.
+    const nlohmann::json object = {
+        {"salt", crypto::base64(salt)},
+        {"hash", crypto::base64(hash)},
+        {"iterations", LOCK_ITERATIONS},
+        {"open", {"/lanternfold-gallery.json", "/cover.jpg"}},
+        {"title", lock.title},
+        {"lang", lock.language},
+        {"theme", themeVariablesOf(lock.templateName)},
+        {"text",
+         {{"prompt", texts.prompt}, {"wrong", texts.wrong}, {"button", texts.button}, {"password", texts.password}}},
+    };
+    const std::string compact = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+
+    // A "/" can only stand inside a JSON string (never in a number or between tokens), so escaping
+    // every one of them escapes exactly the slashes inside strings.
+    std::string escaped;
+    escaped.reserve(compact.size() + 16);
+    for (char c : compact) {
+        if (c == '/') escaped += '\\';
+        escaped += c;
+    }
+    return "export const LOCK = " + escaped + ";\n";
+}
+
+std::vector<fs::path> lockProgramLocations() {
+    std::vector<fs::path> locations;
+    std::error_code error;
+    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+    if (!error && !executable.empty()) {
+        locations.push_back(executable.parent_path().parent_path() / "share" / "lanternfold" / "worker.js");
+    }
+    // A program run from a build folder uses the source tree's copy before any installed one, so a
+    // developer always runs the worker.js they are editing.
+    if (!error && !executable.empty() && isInsideBuildFolder(executable.parent_path())) {
+        locations.push_back(fs::path(LF_SOURCE_DIR) / "resources" / "worker.js");
+    }
+    locations.push_back(fs::path(LF_INSTALL_DATADIR) / "worker.js");
+    return locations;
+}
+
+std::string loadLockProgram() { return loadLockProgram(lockProgramLocations()); }
+
+std::string loadLockProgram(const std::vector<fs::path>& locations) {
+    for (const fs::path& location : locations) {
+        std::error_code error;
+        if (!fs::is_regular_file(location, error)) continue;
+        std::optional<std::string> text = platform::readFileIfPossible(location);
+        // An empty or garbled file would deploy a Worker that cannot run; treat it as missing and
+        // look further, so that a damaged copy does not hide a good one.
+        if (!text || text->empty() || !isValidUTF8(*text)) continue;
+        return *text;
+    }
+    failMissingLockProgram();
+}
+
+LockedWorker lockedWorker(const SiteLock& lock) {
+    LockedWorker worker;
+    worker.workerJs = loadLockProgram();
+    worker.lockConfigJs = lockConfigScript(lock);
+    worker.secret = lock.secret;
+    return worker;
+}
+
+void addLockToMetadata(nlohmann::ordered_json& metadata, const LockedWorker& worker) {
+    nlohmann::ordered_json binding;
+    binding["type"] = "secret_text";
+    binding["name"] = std::string(LOCK_SECRET_BINDING);
+    binding["text"] = worker.secret;
+    metadata["bindings"].push_back(std::move(binding));
+    metadata["assets"]["config"]["run_worker_first"] = true;
+}
+
+}  // namespace lf::publish::cloudflare
