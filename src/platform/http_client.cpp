@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <stop_token>

@@ -356,6 +356,19 @@ TEST_F(PublishTest, StopDuringABucketUploadLeavesTheOldSiteServing) {
     EXPECT_EQ(fetch(summerAddress).body, oldIndex);
 }
 
+TEST_F(PublishTest, StopDuringARetryWaitEndsAtOnce) {
+    const fs::path site = makeSite("stop-waiting");
+    twin->addFault(Json{{"method", "POST"}, {"pathContains", "/assets/upload"}, {"action", "drop"}, {"times", 3}});
+    auto patient = publisher();
+    patient.retryWaitScale = 1000;  // a wait of over half an hour: only the stop can end it
+    std::stop_source stop;
+    auto publishing = std::async(std::launch::async, [&] { patient.publish(site, stop.get_token()); });
+    ASSERT_TRUE(twin->waitForRequest("/assets/upload"));
+    stop.request_stop();
+    EXPECT_THROW(publishing.get(), lf::Cancelled);
+    EXPECT_EQ(recorded(twin->requests(), "/assets/upload").size(), 1u);
+}
+
 TEST_F(PublishTest, LockedSiteIsServedThroughThePasswordProgram) {
     const fs::path site = makeSite("locked");
     makePicture(site / "cover.jpg", 32, 32);
