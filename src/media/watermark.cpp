@@ -146,8 +146,9 @@ std::optional<Line> setLine(const std::string& rawText, double size) {
 
         cairo_text_extents_t extents;
         cairo_scaled_font_glyph_extents(run.font.get(), glyphs, count, &extents);
-        if (extents.width > 0 && extents.height > 0) {
-            const double runLeft = extents.x_bearing, runTop = extents.y_bearing;
+        if (count > 0 && extents.width > 0 && extents.height > 0) {
+            // cairo gives the bearings from the run's first glyph, not from the line's origin.
+            const double runLeft = glyphs[0].x + extents.x_bearing, runTop = glyphs[0].y + extents.y_bearing;
             const double runRight = runLeft + extents.width, runBottom = runTop + extents.height;
             if (line.empty) {
                 left = runLeft, top = runTop, right = runRight, bottom = runBottom;
@@ -170,7 +171,10 @@ std::optional<Line> setLine(const std::string& rawText, double size) {
     return line;
 }
 
+// Glyphs are filled as outlines: cairo's glyph cache would snap each glyph's origin to the pixel
+// grid, moving the text by up to half a pixel from where the placement rule puts it.
 void drawLine(cairo_t* cr, const Line& line, double originX, double originY) {
+    cairo_new_path(cr);
     for (const Run& run : line.runs) {
         std::vector<cairo_glyph_t> placed(run.glyphs.get(), run.glyphs.get() + run.glyphCount);
         for (cairo_glyph_t& glyph : placed) {
@@ -178,8 +182,10 @@ void drawLine(cairo_t* cr, const Line& line, double originX, double originY) {
             glyph.y += originY;
         }
         cairo_set_scaled_font(cr, run.font.get());
-        cairo_show_glyphs(cr, placed.data(), static_cast<int>(placed.size()));
+        cairo_glyph_path(cr, placed.data(), static_cast<int>(placed.size()));
     }
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr);
 }
 
 double fontSizeFor(int width, int height) { return std::max(std::min(width, height) * 0.045, 12.0); }
