@@ -31,14 +31,14 @@ fs::path taggedPhoto(const TemporaryFolder& folder) {
     run("exiftool -q -overwrite_original -Make=Canon '-Model=Canon EOS R6' -SerialNumber=123456789 "
         "-DateTimeOriginal='2023:07:14 18:05:09' -GPSLatitude=52.5163 -GPSLatitudeRef=N -GPSLongitude=13.3777 "
         "-GPSLongitudeRef=E '-XMP-dc:Title=Secret place' '-XMP-dc:Creator=Jasper' '-IPTC:Caption-Abstract=Behind the gate' "
-        "'-IPTC:City=Berlin' " + quoted(photo));
+        "'-IPTC:City=Berlin' " + shellQuoted(photo));
     return photo;
 }
 
 TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
     TemporaryFolder folder;
     const fs::path photo = taggedPhoto(folder);
-    const std::string before = capture("exiftool -G -s " + quoted(photo));
+    const std::string before = capture("exiftool -G -s " + shellQuoted(photo));
     ASSERT_NE(before.find("GPSLatitude"), std::string::npos) << before;
     ASSERT_NE(before.find("[IPTC]"), std::string::npos) << before;
     ASSERT_NE(before.find("[XMP]"), std::string::npos) << before;
@@ -54,7 +54,7 @@ TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
     for (const Picture& picture : {*decoded, *rendered}) {
         const fs::path written = folder / "written.jpg";
         writeJPEG(picture, written, 85);
-        const std::string after = capture("exiftool -G -s -a -u " + quoted(written));
+        const std::string after = capture("exiftool -G -s -a -u " + shellQuoted(written));
         for (const std::string group : {"[EXIF]", "[GPS]", "[XMP]", "[IPTC]", "[ICC_Profile]", "[MakerNotes]", "[Photoshop]"}) {
             EXPECT_EQ(after.find(group), std::string::npos) << group << " in\n" << after;
         }
