@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stop_token>
 
+#include "media/jpeg_writer.hpp"
 #include "media/poster_frame.hpp"
 #include "media/thumbnails.hpp"
 #include "media/work_observer.hpp"
@@ -114,6 +115,19 @@ TEST(PosterFrame, FilesWithoutDecodableVideoGiveNothing) {
     ASSERT_TRUE(square);
     EXPECT_TRUE(near(pixel(*square, 2, 2), {46, 50, 58}, 2));
     EXPECT_TRUE(near(pixel(*square, 50, 50), {237, 237, 237}, 3));
+}
+
+TEST(PosterFrame, SampleForTheEye) {
+    TemporaryFolder folder;
+    const fs::path movie = makeMovie(folder, "testsrc.mp4", "testsrc2=s=1280x720:r=25:d=2");
+    const std::optional<Picture> poster = posterFrame(movie, 1200);
+    ASSERT_TRUE(poster);
+    EXPECT_EQ(poster->width(), 1200);
+    EXPECT_EQ(poster->height(), 675);
+    const std::optional<Picture> square = mediaThumbnail(lf::model::MediaKind::video, poster, 440);
+    ASSERT_TRUE(square);
+    writeJPEG(*poster, samplesFolder() / "poster-frame-1200.jpg", 82);
+    writeJPEG(*square, samplesFolder() / "square-movie-frame.jpg", 82);
 }
 
 class CancelInsidePoster : public ::testing::Test {
