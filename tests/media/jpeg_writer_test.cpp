@@ -63,7 +63,7 @@ TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
         }
         // The raw bytes too: no APP1 Exif or XMP block, no Photoshop IRB (IPTC), no ICC profile.
         const std::string bytes = bytesOf(written);
-        for (const std::string marker : {std::string("Exif\0\0", 6), std::string("http://ns.adobe.com/xap"),
+        for (const std::string& marker : {std::string("Exif\0\0", 6), std::string("http://ns.adobe.com/xap"),
                                          std::string("Photoshop 3.0"), std::string("ICC_PROFILE")}) {
             EXPECT_EQ(bytes.find(marker), std::string::npos) << marker;
         }
@@ -81,7 +81,7 @@ TEST(WriteJPEG, QualityIsClampedToOneThroughHundred) {
                                 .cast(VIPS_FORMAT_UCHAR)
                                 .copy(Picture::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     auto written = [&](int quality) {
-        const fs::path file = folder / ("q" + std::to_string(quality) + ".jpg");
+        const fs::path file = folder / (std::to_string(quality) + "-percent.jpg");
         writeJPEG(picture, file, quality);
         return bytesOf(file);
     };
