@@ -252,6 +252,24 @@ TEST_F(PublishTest, RefusedCustomDomainSaysTheSiteIsOnlineAnyway) {
     EXPECT_EQ(fetch(summerAddress).body, lf::platform::readFile(site / "index.html"));
 }
 
+TEST_F(PublishTest, HostAndZoneAreLowerCasedBeyondAsciiToo) {
+    const fs::path site = makeSite("unicode-domain");
+    twin->addFault(Json{{"method", "PUT"}, {"pathContains", "/workers/domains"}, {"action", "status"},
+                        {"status", 400}, {"errors", Json::parse(R"([{"code":1,"message":"No."}])")}});
+    auto custom = publisher();
+    custom.hostname = " Fotos.MÜNCHEN.de ";
+    custom.zone = "MÜNCHEN.DE";
+    EXPECT_EQ(errorText([&] { custom.publish(site); }),
+              "Cloudflare said: the gallery is online at " + summerAddress +
+                  ", but fotos.münchen.de couldn’t be connected: No. (code 1) Check that münchen.de is active in "
+                  "your Cloudflare account and that the API token can edit Workers routes for it.");
+    const auto attach = recorded(twin->requests(), "/workers/domains", "PUT");
+    ASSERT_EQ(attach.size(), 1u);
+    EXPECT_EQ(Json::parse(attach[0]["body"].get<std::string>()),
+              Json::parse(R"({"hostname":"fotos.münchen.de","service":"summer","enabled":true,)"
+                          R"("zone_name":"münchen.de"})"));
+}
+
 TEST_F(PublishTest, DroppedBucketUploadIsRetried) {
     const fs::path site = makeSite("retry");
     twin->addFault(Json{{"method", "POST"}, {"pathContains", "/assets/upload"}, {"action", "cut"}, {"times", 2}});
