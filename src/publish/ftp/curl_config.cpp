@@ -10,10 +10,10 @@ std::string quotedConfigValue(std::string_view value) {
         case '\\': text += "\\\\"; break;
         case '"': text += "\\\""; break;
         // curl reads its configuration line by line; a raw line break inside a value would end
-        // the value there and let the rest of a file name or password become options. Any other
-        // character, a tab included, stands as it is inside the quotes.
+        // the value there and let the rest of a file name or password become options.
         case '\n': text += "\\n"; break;
         case '\r': text += "\\r"; break;
+        case '\t': text += "\\t"; break;
         default: text += c;
         }
     }

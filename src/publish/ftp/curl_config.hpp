@@ -18,9 +18,8 @@ struct UploadItem {
 };
 
 // A value in double quotes as curl's configuration reader expects it: backslashes doubled, then
-// double quotes preceded by a backslash, and line feeds and carriage returns written as \n and \r, so
-// that no value (a file name, a password) can end its line and add options of its own. Nothing else
-// is escaped.
+// double quotes preceded by a backslash, and line feeds, carriage returns and tabs written as \n, \r
+// and \t, so that no value (a file name, a password) can end its line and add options of its own.
 std::string quotedConfigValue(std::string_view value);
 
 // The configuration text for one batch, each line ending in a line feed:

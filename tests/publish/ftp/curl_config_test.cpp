@@ -17,9 +17,8 @@ TEST(CurlConfig, QuotingEscapesBackslashesQuotesAndLineBreaks) {
         {R"(pa"ss\word)", R"("pa\"ss\\word")"},
         // Backslashes first, then quotes: a backslash before a quote stays two characters apart.
         {R"(\")", R"("\\\"")"},
-        {"two\nlines\r\n\tindented", "\"two\\nlines\\r\\n\tindented\""},
-        // Only line breaks are escaped: a tab cannot end a line and stays as it is.
-        {"tab\there", "\"tab\there\""},
+        {"two\nlines\r\n\tindented", R"("two\nlines\r\n\tindented")"},
+        {"tab\there", R"("tab\there")"},
         {"Été", "\"Été\""},
     };
     for (const auto& c : cases) EXPECT_EQ(quotedConfigValue(c.value), c.quoted);

@@ -112,7 +112,7 @@ public:
 };
 
 TEST(FtpUpload, PlainFtpDeliversTheWholeGalleryIntoTheRemoteFolder) {
-    // A tab goes into the configuration as it is and reaches the server unchanged, like the rest.
+    // A tab is written as curl's \t inside the quotes and reaches the server unchanged, like the rest.
     // (pure-ftpd, the FTPS server below, refuses passwords with control characters of its own accord.)
     const std::string tabbed = password + "\tend";
     test::PlainFtpServer server(user, tabbed);
