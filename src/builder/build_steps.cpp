@@ -58,6 +58,21 @@ bool atRisk(const fs::path& pictures, const fs::path& output) {
     return false;
 }
 
+// The same question with links resolved as far as the paths exist, each managed folder on its own,
+// since any of them may itself be a link into the pictures folder.
+bool atRiskThroughLinks(const fs::path& pictures, const fs::path& output) {
+    std::error_code code;
+    const fs::path realPictures = platform::standardized(fs::weakly_canonical(pictures, code));
+    if (code) return false;
+    const fs::path realOutput = platform::standardized(fs::weakly_canonical(output, code));
+    if (!code && realPictures == realOutput) return true;
+    for (const char* folder : managedFolders) {
+        const fs::path realFolder = platform::standardized(fs::weakly_canonical(output / folder, code));
+        if (!code && isSameOrInside(realPictures, realFolder)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string settingsSignature(const model::GallerySettings& settings) {
@@ -90,13 +105,7 @@ bool picturesFolderAtRisk(const fs::path& pictures, const fs::path& output) {
     std::error_code code;
     const fs::path writtenPictures = platform::standardized(fs::absolute(pictures, code));
     const fs::path writtenOutput = platform::standardized(fs::absolute(output, code));
-    if (atRisk(writtenPictures, writtenOutput)) return true;
-    // Links can make two different spellings name one folder; resolve them as far as they exist.
-    const fs::path realPictures = platform::standardized(fs::weakly_canonical(writtenPictures, code));
-    if (code) return false;
-    const fs::path realOutput = platform::standardized(fs::weakly_canonical(writtenOutput, code));
-    if (code) return false;
-    return atRisk(realPictures, realOutput);
+    return atRisk(writtenPictures, writtenOutput) || atRiskThroughLinks(writtenPictures, writtenOutput);
 }
 
 void writeCover(const std::vector<model::Item>& items, const std::string& coverName, const fs::path& output) {

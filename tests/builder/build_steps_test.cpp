@@ -84,6 +84,8 @@ TEST(PicturesFolderAtRiskTest, SameFolderOrInsideAManagedFolder) {
     fs::create_directories(root / "Pictures/Rome");
     fs::create_directories(root / "site/images/trip");
     fs::create_symlink(root / "Pictures/Rome", root / "rome-link");
+    fs::create_directories(root / "linked-site");
+    fs::create_directory_symlink(root / "Pictures", root / "linked-site/thumbs");
 
     struct Case { fs::path pictures; fs::path output; bool atRisk; };
     const std::vector<Case> cases{
@@ -95,6 +97,8 @@ TEST(PicturesFolderAtRiskTest, SameFolderOrInsideAManagedFolder) {
         {root / "site/images/trip", root / "site", true},
         {root / "site/p/deep/er", root / "site", true},
         {root / "site/originals", root / "site/", true},
+        {root / "Pictures/Rome", root / "linked-site", true},             // thumbs links to a folder above it
+        {root / "Pictures", root / "linked-site", true},
         {root / "Pictures/Rome", root / "Pictures/Rome gallery", false},
         {root / "Pictures/Rome", root / "Pictures", false},                // index pages only at the top
         {root / "site/imagesX", root / "site", false},
