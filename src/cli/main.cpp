@@ -11,6 +11,9 @@ const char* usageText =
     "Usage:\n"
     "  lanternfold                                  open the main window\n"
     "  lanternfold list FOLDER [--json]             list the pictures, movies and sounds of a folder\n"
+    "                                               in display order: file name, kind, date (RFC 3339\n"
+    "                                               local time, e.g. 2023-07-14T18:05:09+02:00) and\n"
+    "                                               caption, separated by tabs; --json for a JSON array\n"
     "  lanternfold --help                           show this help\n"
     "  lanternfold --version                        show the version\n";
 
