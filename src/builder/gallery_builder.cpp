@@ -30,10 +30,6 @@ bool allRecordedFilesExist(const BuiltEntry& entry, const fs::path& output) {
     return true;
 }
 
-// A media operation that gave nothing because the build was stopped while it ran is a stop, not a
-// broken picture: saying so keeps a half-made thumbnail from being recorded as finished.
-void throwIfStoppedDuring(const StopToken& stop) { throwIfStopped(stop); }
-
 BuildManifest readOldManifest(const fs::path& output) {
     auto bytes = platform::readFileIfPossible(output / BuildManifest::fileName);
     if (!bytes) return {};
@@ -52,6 +48,9 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
         return *old;
     }
 
+    // Each media call below takes the stop token; one that gave nothing because the build was stopped
+    // while it ran is a stop, not a broken picture, hence the check after each of them. That also
+    // keeps a placeholder square made from an interrupted poster from being recorded as finished.
     const std::string extension = lowerExtension(item.url);
     const std::string thumb = "thumbs/" + item.slug + ".jpg";
     const int thumbSide = 2 * settings.thumbSize;
@@ -71,7 +70,7 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
             picture = media::mediaThumbnail(model::MediaKind::audio, std::nullopt, thumbSide);
         } else {
             const std::optional<media::Picture> poster = media::posterFrame(item.url, 1200, stop);
-            throwIfStoppedDuring(stop);
+            throwIfStopped(stop);
             picture = media::mediaThumbnail(model::MediaKind::video, poster, thumbSide);
         }
         if (!picture) throw media::ImageError::unwritable(thumb);
@@ -94,7 +93,7 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
         }
     } else {
         const std::optional<media::Picture> picture = media::decodeScaled(*source, settings.imageSize, stop);
-        throwIfStoppedDuring(stop);
+        throwIfStopped(stop);
         if (!picture) throw media::ImageError::unreadable(fileName);
         const std::optional<media::Picture> rendered =
             media::renderPicture(*picture, settings.watermark, settings.watermarkOpacity);
@@ -106,7 +105,7 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
     }
 
     const std::optional<media::Picture> square = media::pictureThumbnail(*source, thumbSide, stop);
-    throwIfStoppedDuring(stop);
+    throwIfStopped(stop);
     if (!square) throw media::ImageError::unreadable(fileName);
     media::writeJPEG(*square, output / thumb, 78);
     entry.files.push_back(entry.display);
