@@ -31,9 +31,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# fgallery's own helpers (jpegoptim, pngcrush, facedetect) are only recommended by its package.
+# fgallery's own helpers (jpegoptim, pngcrush, tificc from liblcms2-utils) are only recommended by
+# its package, yet it refuses to run without them.
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-  imagemagick jpegoptim pngcrush p7zip-full >/dev/null 2>&1 || true
+  imagemagick jpegoptim pngcrush p7zip-full liblcms2-utils >/dev/null 2>&1 || true
 
 cd "$here/peers"
 if [ -f package-lock.json ]; then
