@@ -3,37 +3,12 @@
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
+#include "builder/slugs.hpp"
 #include "platform/text.hpp"
 
 namespace lf::publish::cloudflare {
 
 namespace {
-
-bool isAsciiAlphanumeric(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-// The slug rule the gallery builder uses for item names: transliterated and folded, ASCII
-// letters and digits kept, every run of anything else turned into one dash, no dash at either
-// end, lower case, "item" when nothing is left. A non-ASCII byte is always part of a separator
-// run, so walking bytes gives the same result as walking Unicode scalars.
-std::string slug(std::string_view text) {
-    const std::string folded = lf::text::latinFolded(text);
-    std::string result;
-    bool previousWasSeparator = false;
-    for (unsigned char c : folded) {
-        if (isAsciiAlphanumeric(c)) {
-            result += static_cast<char>(c);
-            previousWasSeparator = false;
-        } else {
-            if (!result.empty() && !previousWasSeparator) result += '-';
-            previousWasSeparator = true;
-        }
-    }
-    while (!result.empty() && result.back() == '-') result.pop_back();
-    result = lf::text::lowerASCII(result);
-    return result.empty() ? "item" : result;
-}
 
 std::string unicodeLowerCased(const std::string& text) {
     std::string out;
@@ -54,7 +29,8 @@ bool isValidSiteName(std::string_view name) {
 }
 
 std::string suggestedSiteName(std::string_view title) {
-    std::string name = slug(title);
+    // A site name is made by the same rule as the URL names of a gallery's items.
+    std::string name = lf::builder::slugify(title);
     if (name.size() >= 64) name.resize(63);
     while (!name.empty() && name.back() == '-') name.pop_back();
     return name == "item" ? "my-gallery" : name;
