@@ -4,7 +4,7 @@
 //
 //   node twin.mjs [--state-dir DIR] [--ignore-stdin]
 //
-// Prints {"httpsPort", "controlPort", "caFile"} as one line on standard output when ready, and exits
+// Prints {"httpsPort", "controlPort", "caFile", "spkiHash"} as one line on standard output when ready, and exits
 // when standard input closes.
 import { mkdtemp, mkdir, rm } from 'node:fs/promises';
 import http from 'node:http';
@@ -16,8 +16,10 @@ import { CertificateAuthority } from './lib/certificates.mjs';
 import { ApiError, CloudflareDouble, errorEnvelope } from './lib/cloudflare-api.mjs';
 import { ConfigError, defaultConfig, makeConfig } from './lib/config.mjs';
 import { FaultError, Faults, makeFault, Recorder } from './lib/recorder.mjs';
+import { Watchdog } from './lib/watchdog.mjs';
 
-const MAX_BODY = 256 * 1024 * 1024;
+// A bucket of files near the 25 MiB limit, in Base64, must fit.
+const MAX_BODY = 512 * 1024 * 1024;
 
 function log(message) {
   process.stderr.write(`[cloudflare double] ${message}\n`);
@@ -95,15 +97,18 @@ class Twin {
     }
     this.ca = new CertificateAuthority(path.join(this.stateDir, 'ca'));
     await this.ca.create();
-    this.cloudflare = new CloudflareDouble({ stateDir: this.stateDir, config: this.config, log });
+    this.watchdog = new Watchdog();
+    this.cloudflare = new CloudflareDouble({
+      stateDir: this.stateDir, config: this.config, log, onRuntimeStarted: () => this.watchdog.noteRuntimes(),
+    });
     await this.cloudflare.init();
 
     this.https = https.createServer({
       SNICallback: this.ca.sniCallback(),
       ...this.ca.defaultCertificate,
       requestTimeout: 0,
-    }, (request, response) => this.serveHttps(request, response));
-    this.control = http.createServer((request, response) => this.serveControl(request, response));
+    }, (request, response) => this.guard(this.serveHttps(request, response), response));
+    this.control = http.createServer((request, response) => this.guard(this.serveControl(request, response), response));
     for (const server of [this.https, this.control]) {
       server.on('connection', (socket) => {
         this.sockets.add(socket);
@@ -117,7 +122,20 @@ class Twin {
       httpsPort: this.https.address().port,
       controlPort: this.control.address().port,
       caFile: this.ca.caFile,
+      spkiHash: this.ca.spkiHash,
     };
+  }
+
+  // A failure while answering one request ends that request, never the double.
+  guard(promise, response) {
+    promise.catch((error) => {
+      log(`internal error: ${error.stack || error}`);
+      if (!response.headersSent) {
+        sendJson(response, 500, errorEnvelope([{ code: 10002, message: `Internal error in the double: ${error.message}` }]));
+      } else {
+        response.destroy();
+      }
+    });
   }
 
   // ---- HTTPS: the API and the sites --------------------------------------------------------------
@@ -347,12 +365,17 @@ class Twin {
       // Every workerd must be gone before the double exits, so that a test run leaves nothing behind.
       const timeout = new Promise((resolve) => setTimeout(resolve, 10000).unref());
       await Promise.race([this.cloudflare?.dispose(), timeout]);
+      this.watchdog?.release();
       if (this.temporary && this.stateDir) await rm(this.stateDir, { recursive: true, force: true }).catch(() => {});
       process.exit(code);
     })();
     return this.stopping;
   }
 }
+
+// The double serves many tests in a row; an unexpected error is reported, not fatal.
+process.on('uncaughtException', (error) => log(`uncaught: ${error.stack || error}`));
+process.on('unhandledRejection', (error) => log(`unhandled: ${error?.stack || error}`));
 
 const options = parseArguments(process.argv.slice(2));
 const twin = new Twin(options);

@@ -2,7 +2,7 @@
 // name, issued the first time a TLS client asks for that name (SNI). Everything is made with the
 // openssl command-line program, since Node can parse certificates but not sign them.
 import { execFile } from 'node:child_process';
-import { randomBytes } from 'node:crypto';
+import { createHash, createPublicKey, randomBytes } from 'node:crypto';
 import { mkdir, readFile, writeFile } from 'node:fs/promises';
 import { isIP } from 'node:net';
 import path from 'node:path';
@@ -55,6 +55,9 @@ export class CertificateAuthority {
     await openssl(['genpkey', '-algorithm', 'EC', '-pkeyopt', 'ec_paramgen_curve:P-256', '-out', 'leaf-key.pem'], this.folder);
     this.leafKey = await readFile(path.join(this.folder, 'leaf-key.pem'));
     this.caPem = await readFile(this.caFile);
+    // Chromium can trust exactly this key (--ignore-certificate-errors-spki-list) instead of a CA file.
+    const spki = createPublicKey(this.leafKey).export({ type: 'spki', format: 'der' });
+    this.spkiHash = createHash('sha256').update(spki).digest('base64');
     // Clients that send no SNI (a bare IP address) get the certificate of "localhost".
     this.defaultCertificate = { key: this.leafKey, cert: Buffer.concat([Buffer.from(await this.issue('localhost')), this.caPem]) };
     this.defaultContext = tls.createSecureContext(this.defaultCertificate);

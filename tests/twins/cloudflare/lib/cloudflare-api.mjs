@@ -94,8 +94,9 @@ function parseForm(request) {
 }
 
 export class CloudflareDouble {
-  constructor({ stateDir, config, log }) {
+  constructor({ stateDir, config, log, onRuntimeStarted }) {
     this.stateDir = stateDir;
+    this.onRuntimeStarted = onRuntimeStarted || (() => {});
     this.config = config;
     this.log = log || (() => {});
     this.assetDir = path.join(stateDir, 'assets');
@@ -259,10 +260,22 @@ export class CloudflareDouble {
       hashes.set(entry.hash, info);
     }
     const missing = [...hashes.keys()].filter((hash) => !this.assets.has(hash));
+    // Buckets are bounded in files and in bytes, like Cloudflare's, so that one upload request stays a
+    // reasonable size; a file bigger than the byte bound gets a bucket of its own.
     const buckets = [];
-    for (let i = 0; i < missing.length; i += this.config.maxBucketFiles) {
-      buckets.push(missing.slice(i, i + this.config.maxBucketFiles));
+    let bucket = [];
+    let bucketBytes = 0;
+    for (const hash of missing) {
+      const size = hashes.get(hash).size;
+      if (bucket.length > 0 && (bucket.length >= this.config.maxBucketFiles || bucketBytes + size > this.config.maxBucketBytes)) {
+        buckets.push(bucket);
+        bucket = [];
+        bucketBytes = 0;
+      }
+      bucket.push(hash);
+      bucketBytes += size;
     }
+    if (bucket.length > 0) buckets.push(bucket);
     const jwt = makeJwt('upload', { account: params.account, script: params.script });
     const session = {
       account: params.account,
@@ -537,8 +550,9 @@ export class CloudflareDouble {
       });
     } catch (error) {
       if (siteDir) await rm(siteDir, { recursive: true, force: true });
-      throw new ApiError(400, 10021, `Uncaught error while starting the Worker: ${error.message}`);
+      throw new ApiError(400, 10021, error.message);
     }
+    this.onRuntimeStarted();
     const old = this.scripts.get(key);
     const now = cloudflareTime();
     const script = {

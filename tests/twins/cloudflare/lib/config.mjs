@@ -12,6 +12,7 @@ export function defaultConfig() {
     workersDomain: 'workers.dev',
     apiHost: 'api.cloudflare.com',
     maxBucketFiles: 10,
+    maxBucketBytes: 40 * 1024 * 1024,
   };
 }
 
@@ -68,6 +69,10 @@ export function makeConfig(input) {
   if ('maxBucketFiles' in input) {
     check(Number.isInteger(input.maxBucketFiles) && input.maxBucketFiles >= 1, '"maxBucketFiles" must be a positive integer');
     config.maxBucketFiles = input.maxBucketFiles;
+  }
+  if ('maxBucketBytes' in input) {
+    check(Number.isInteger(input.maxBucketBytes) && input.maxBucketBytes >= 1, '"maxBucketBytes" must be a positive integer');
+    config.maxBucketBytes = input.maxBucketBytes;
   }
   return config;
 }

@@ -109,8 +109,9 @@ export async function startWorker(deployment) {
     await mf.ready;
   } catch (error) {
     if (mf) await mf.dispose().catch(() => {});
-    const detail = runtimeOutput.split('\n').map((line) => line.trim())
-      .filter((line) => /error|uncaught|exception/i.test(line)).slice(0, 5).join(' ');
+    // workerd names the service ("service core:user:NAME: "); Cloudflare's messages do not.
+    const detail = runtimeOutput.split('\n').map((line) => line.trim().replace(/^service [^ ]+: /, ''))
+      .filter((line) => line !== '').slice(0, 4).join(' ');
     throw new Error(detail || error.message);
   }
   return mf;

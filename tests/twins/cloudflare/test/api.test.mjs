@@ -25,6 +25,7 @@ const GALLERY = {
   '/thumbs/a.jpg': Buffer.from([0xff, 0xd8, 0xff, 0xe0, 1, 2, 3, 4, 0xff, 0xd9]),
   '/style.css': 'body { margin: 0 }\n',
   '/lanternfold-gallery.json': '{"kind":"gallery","title":"Summer"}\n',
+  '/media/Été à la mer.txt': 'sea\n',
 };
 
 describe('tokens and accounts', () => {
@@ -101,6 +102,8 @@ describe('asset upload and deployment', () => {
     const picture = await site(twin, 'summer.lf-test.workers.dev', '/thumbs/a.jpg');
     assert.deepEqual(picture.body, GALLERY['/thumbs/a.jpg']);
     assert.equal((await site(twin, 'summer.lf-test.workers.dev', '/missing.html')).status, 404);
+    const accented = await site(twin, 'summer.lf-test.workers.dev', encodeURI('/media/Été à la mer.txt'));
+    assert.equal(accented.text, 'sea\n');
 
     // The same files again: no bucket, and the upload token is the completion token.
     const second = await publish(twin, 'summer', GALLERY);
@@ -118,17 +121,26 @@ describe('asset upload and deployment', () => {
 
     const state = (await control(twin, 'GET', '/state')).json;
     assert.deepEqual(state.scripts.map((s) => s.name).sort(), ['summer', 'winter']);
+    const scriptUpload = (await control(twin, 'GET', '/requests')).json.find((r) => r.method === 'PUT' && r.path.endsWith('/workers/scripts/summer'));
+    assert.deepEqual(scriptUpload.parts.map((p) => [p.name, p.filename, p.contentType]),
+      [['metadata', null, 'application/json'], ['lanternfold.js', 'lanternfold.js', 'application/javascript+module']]);
+    assert.equal(JSON.parse(scriptUpload.parts[0].text).main_module, 'lanternfold.js');
+    assert.match(scriptUpload.parts[1].text, /env\.ASSETS\.fetch/);
     assert.deepEqual(state.scripts.find((s) => s.name === 'summer').assetPaths, Object.keys(GALLERY).sort());
   });
 
-  test('buckets follow maxBucketFiles and hold each missing hash once', T, async () => {
-    await control(twin, 'POST', '/config', { maxBucketFiles: 2 });
-    const files = { '/a.txt': 'a', '/b.txt': 'b', '/c.txt': 'c', '/d.txt': 'a', '/e.html': 'e' };
+  test('buckets follow maxBucketFiles and maxBucketBytes and hold each missing hash once', T, async () => {
+    const files = { '/a.txt': 'a', '/b.txt': 'b', '/c.txt': 'c', '/d.txt': 'a', '/e.html': 'e', '/big.txt': 'x'.repeat(10), '/f.txt': 'f' };
     const entries = siteFiles(files);
-    const reply = await api(twin, 'POST', `/accounts/${ACCOUNT}/workers/scripts/s/assets-upload-session`, { json: manifestOf(entries) });
-    const buckets = reply.json.result.buckets;
-    assert.deepEqual(buckets.map((b) => b.length), [2, 2]);
-    assert.equal(new Set(buckets.flat()).size, 4, '/a.txt and /d.txt share one hash');
+    const open = async () => (await api(twin, 'POST', `/accounts/${ACCOUNT}/workers/scripts/s/assets-upload-session`, { json: manifestOf(entries) })).json.result.buckets;
+    await control(twin, 'POST', '/config', { maxBucketFiles: 2 });
+    const byCount = await open();
+    assert.deepEqual(byCount.map((b) => b.length), [2, 2, 2]);
+    assert.equal(new Set(byCount.flat()).size, 6, '/a.txt and /d.txt share one hash');
+    await control(twin, 'POST', '/config', { maxBucketBytes: 3 });
+    const bySize = await open();
+    const sizeOf = new Map(entries.map((e) => [e.hash, e.size]));
+    assert.deepEqual(bySize.map((b) => b.map((h) => sizeOf.get(h))), [[1, 1], [10], [1, 1, 1]]);
   });
 
   test('uploaded parts are checked against the manifest, and a refused upload stores nothing', T, async () => {
