@@ -1,5 +1,6 @@
 // The standard slow steps of a build: the gallery builder, the FTP upload and the Cloudflare publish.
 #include "app/build_flow.hpp"
+#include "publish/ftp/upload_folder.hpp"
 
 namespace lf::app {
 
@@ -9,9 +10,11 @@ BuildOperations BuildOperations::standard() {
                           const StopToken&) -> std::filesystem::path {
         throw lf::Error("Building is not available yet.");
     };
-    operations.upload = [](const std::filesystem::path&, const model::GallerySettings&, const std::string&,
-                           const Progress&, const StopToken&) -> int {
-        throw lf::Error("Uploading by FTP is not available yet.");
+    // Host and user go to the upload exactly as stored; the uploader itself reads the server text.
+    operations.upload = [](const std::filesystem::path& folder, const model::GallerySettings& settings,
+                           const std::string& password, const Progress& progress, const StopToken& stop) {
+        return publish::ftp::uploadFolder(folder, settings.ftpHost, settings.ftpUser, password, settings.ftpDir,
+                                          settings.ftpTLS, stop, progress);
     };
     operations.publish = [](const publish::cloudflare::CloudflarePublisher& publisher,
                             const std::filesystem::path& folder, const Progress& progress, const StopToken& stop) {

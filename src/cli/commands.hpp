@@ -16,4 +16,7 @@ constexpr int exitStopped = 130;
 // lanternfold list FOLDER [--json]
 int runList(const Arguments& args);
 
+// lanternfold publish FOLDER --cloudflare | --ftp
+int runPublish(const Arguments& args);
+
 }  // namespace lf::cli

@@ -11,6 +11,8 @@ const char* usageText =
     "Usage:\n"
     "  lanternfold                                  open the main window\n"
     "  lanternfold list FOLDER [--json]             list the pictures, movies and sounds of a folder\n"
+    "  lanternfold publish FOLDER --cloudflare      build, then publish to Cloudflare\n"
+    "  lanternfold publish FOLDER --ftp             build, then upload by FTP or FTPS\n"
     "  lanternfold --help                           show this help\n"
     "  lanternfold --version                        show the version\n";
 
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
         return lf::cli::exitSuccess;
     }
     if (command == "list") return lf::cli::runList(rest);
+    if (command == "publish") return lf::cli::runPublish(rest);
     std::cerr << "lanternfold: unknown command “" << command << "”\n" << usageText;
     return lf::cli::exitUsage;
 }
