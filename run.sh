@@ -9,5 +9,6 @@ bin="$root/build/bin/lanternfold"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$bin" "$@"
 fi
-echo "No display found; listing the sample folder instead of opening the window." >&2
-exec "$bin" list "$root/samples/pictures"
+echo "No display found; building the sample folder into a gallery instead of opening the window." >&2
+index=$("$bin" build "$root/samples/pictures")
+echo "The sample gallery is ready: $index"

@@ -13,6 +13,9 @@ constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 constexpr int exitStopped = 130;
 
+// lanternfold build FOLDER [--output DIR]
+int runBuild(const Arguments& args);
+
 // lanternfold list FOLDER [--json]
 int runList(const Arguments& args);
 

@@ -10,7 +10,11 @@ namespace {
 const char* usageText =
     "Usage:\n"
     "  lanternfold                                  open the main window\n"
+    "  lanternfold build FOLDER [--output DIR]      build the folder's gallery and print its index page\n"
     "  lanternfold list FOLDER [--json]             list the pictures, movies and sounds of a folder\n"
+    "                                               in display order: file name, kind, date (RFC 3339\n"
+    "                                               local time, e.g. 2023-07-14T18:05:09+02:00) and\n"
+    "                                               caption, separated by tabs; --json for a JSON array\n"
     "  lanternfold publish FOLDER --cloudflare      build, then publish to Cloudflare\n"
     "  lanternfold publish FOLDER --ftp             build, then upload by FTP or FTPS\n"
     "  lanternfold --help                           show this help\n"
@@ -34,6 +38,7 @@ int main(int argc, char** argv) {
         std::cout << "Lanternfold " << LF_VERSION << "\n";
         return lf::cli::exitSuccess;
     }
+    if (command == "build") return lf::cli::runBuild(rest);
     if (command == "list") return lf::cli::runList(rest);
     if (command == "publish") return lf::cli::runPublish(rest);
     std::cerr << "lanternfold: unknown command “" << command << "”\n" << usageText;

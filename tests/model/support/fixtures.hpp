@@ -79,13 +79,24 @@ struct CommandResult {
 // Runs a program with extra environment variables and captures its standard output and error.
 inline CommandResult runCommand(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {}) {
     static TempFolder captures;
-    static int counter = 0;
+    static int counter = 0;  // Tests in one program run one after another.
     const fs::path outFile = captures / ("out-" + std::to_string(counter) + ".txt");
     const fs::path errFile = captures / ("err-" + std::to_string(counter++) + ".txt");
+    // Appended piece by piece: GCC 12 warns wrongly about "literal + string" here (-Wrestrict).
     std::string command = "env";
-    for (const auto& [key, value] : env) command += " " + shellQuoted(key + "=" + value);
-    for (const std::string& arg : argv) command += " " + shellQuoted(arg);
-    command += " >" + shellQuoted(outFile.string()) + " 2>" + shellQuoted(errFile.string()) + " </dev/null";
+    for (const auto& [key, value] : env) {
+        command += ' ';
+        command += shellQuoted(key + "=" + value);
+    }
+    for (const std::string& arg : argv) {
+        command += ' ';
+        command += shellQuoted(arg);
+    }
+    command += " >";
+    command += shellQuoted(outFile.string());
+    command += " 2>";
+    command += shellQuoted(errFile.string());
+    command += " </dev/null";
     const int status = std::system(command.c_str());
     CommandResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

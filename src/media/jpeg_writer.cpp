@@ -1,0 +1,48 @@
+#include "media/jpeg_writer.hpp"
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include "media/image_error.hpp"
+#include "media/vips_work.hpp"
+#include "platform/files.hpp"
+
+namespace lf::media {
+
+namespace {
+
+struct BlobDeleter {
+    void operator()(VipsBlob* blob) const { vips_area_unref(VIPS_AREA(blob)); }
+};
+
+}  // namespace
+
+void writeJPEG(const Picture& picture, const std::filesystem::path& destination, int quality) {
+    const std::string name = destination.filename().string();
+    if (!initialize()) throw ImageError::unwritable(name);
+    const int q = std::clamp(quality, 1, 100);
+    std::unique_ptr<VipsBlob, BlobDeleter> blob;
+    try {
+        // The pixels are 8-bit sRGB, so the file needs no profile; strip drops every other
+        // metadata block the source brought along (camera data, location, captions).
+        const Picture flat = vips_work::flattenedOnWhite(picture);
+        blob.reset(flat.jpegsave_buffer((vips::VImage::option()
+                                                                      ->set("Q", q)
+                                                                      ->set("strip", true)
+                                                                      ->set("optimize_coding", true))));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        throw ImageError::unwritable(name);
+    }
+    size_t size = 0;
+    const void* data = vips_blob_get(blob.get(), &size);
+    if (data == nullptr || size == 0) throw ImageError::unwritable(name);
+    try {
+        lf::platform::writeFileAtomically(destination, std::string_view(static_cast<const char*>(data), size));
+    } catch (const lf::platform::FileError&) {
+        throw ImageError::unwritable(name);
+    }
+}
+
+}  // namespace lf::media

@@ -1,0 +1,63 @@
+#pragma once
+// Fixtures for the media tests: temporary folders, pictures made with libvips, movies made with
+// ffmpeg's lavfi sources, metadata written with exiftool, and pixel reads.
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "media/picture.hpp"
+
+namespace lf::media::testing {
+
+namespace fs = std::filesystem;
+
+using Colour = std::array<int, 3>;
+
+inline constexpr Colour red{220, 30, 30};
+inline constexpr Colour green{30, 200, 40};
+inline constexpr Colour blue{30, 40, 220};
+inline constexpr Colour white{255, 255, 255};
+inline constexpr Colour yellow{240, 220, 20};
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+// The folder inside the build folder where tests leave pictures to look at by eye.
+fs::path samplesFolder();
+
+// Runs a shell command; fails the calling test (and returns false) when it exits with non-zero.
+bool run(const std::string& command);
+
+// Runs a shell command and returns its standard output.
+std::string capture(const std::string& command);
+
+// A file name quoted for the shell.
+std::string quoted(const fs::path& path);
+
+// A width × height picture of one colour (3-band 8-bit sRGB).
+Picture solid(int width, int height, Colour colour);
+
+// The picture with a rectangle of another colour drawn on it.
+Picture withRectangle(const Picture& picture, int left, int top, int width, int height, Colour colour);
+
+// Pixel (x, y), x from the left, y from the top, as three 0-255 values (alpha dropped).
+Colour pixel(const Picture& picture, int x, int y);
+
+// Whether every channel of a is within tolerance of b.
+bool near(const Colour& a, const Colour& b, int tolerance);
+
+std::string describe(const Colour& colour);
+
+}  // namespace lf::media::testing
