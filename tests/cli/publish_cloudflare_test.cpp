@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/keychain.hpp"
@@ -40,19 +41,39 @@ std::string publishedSentence(const std::string& site, const std::string& detail
     return "Published at " + siteAddress(site) + " (" + detail + "). A new site can take a minute to appear.\n";
 }
 
+size_t distinctContents(const std::map<std::string, std::string>& files) {
+    std::set<std::string> contents;
+    for (const auto& [path, bytes] : files) contents.insert(bytes);
+    return contents.size();
+}
+
+// The sentence of a republish of an unchanged folder. Each build writes the build's time into the
+// gallery manifest ("updated"), so the republish sends that one file, or nothing at all when both
+// builds fell within the same second; every other file must be unchanged.
+std::string republishedSentence(const std::string& site, const std::map<std::string, std::string>& before,
+                                const fs::path& folder) {
+    const auto after = lf::test::visibleFiles(folder);
+    std::vector<std::string> changed;
+    for (const auto& [path, bytes] : after) {
+        if (!before.contains(path) || before.at(path) != bytes) changed.push_back(path);
+    }
+    if (changed.empty()) return publishedSentence(site, "nothing had changed");
+    EXPECT_EQ(changed, std::vector<std::string>{"lanternfold-gallery.json"});
+    return publishedSentence(site, std::to_string(changed.size()) + " of " + std::to_string(after.size()) +
+                                       " files sent");
+}
+
 class PublishCloudflare : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        keyring = std::make_unique<lf::test::PrivateKeyring>();
+        lf::test::usePrivateKeyring();
         twin = std::make_unique<CloudflareTwin>();
     }
     static void TearDownTestSuite() {
         twin.reset();
-        keyring.reset();
     }
     void SetUp() override { twin->resetAll(); }
 
-    static inline std::unique_ptr<lf::test::PrivateKeyring> keyring;
     static inline std::unique_ptr<CloudflareTwin> twin;
     lf::testing::TempFolder temp;
 };
@@ -67,9 +88,10 @@ TEST_F(PublishCloudflare, FirstPublishSendsEverythingAndRecordsTheAddressThenRep
 
     const fs::path site = temp.path() / "Rome gallery";
     const auto files = lf::test::visibleFiles(site);
-    const std::string count = std::to_string(files.size());
     ASSERT_GT(files.size(), 5u);
-    EXPECT_EQ(first.out, publishedSentence("roman-holiday", count + " of " + count + " files sent"));
+    // Every file of the site goes up, each content once (the cover is also the first thumbnail).
+    EXPECT_EQ(first.out, publishedSentence("roman-holiday", std::to_string(distinctContents(files)) + " of " +
+                                                                std::to_string(files.size()) + " files sent"));
     EXPECT_NE(first.err.find("Starting…"), std::string::npos) << "progress goes to standard error";
 
     EXPECT_EQ(savedSetting(folder, "cf_site_name"), "roman-holiday");
@@ -83,10 +105,10 @@ TEST_F(PublishCloudflare, FirstPublishSendsEverythingAndRecordsTheAddressThenRep
     EXPECT_EQ(index.body, files.at("index.html"));
     EXPECT_EQ(fetch(siteAddress("roman-holiday") + "cover.jpg").body, files.at("cover.jpg"));
 
-    // The second time the token comes from the keyring, and nothing needs sending.
+    // The second time the token comes from the keyring, and nothing needs sending but the manifest.
     const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(second.out, publishedSentence("roman-holiday", "nothing had changed"));
+    EXPECT_EQ(second.out, republishedSentence("roman-holiday", files, site));
 }
 
 TEST_F(PublishCloudflare, ChecksStopTheCommandWithTheirAlertBeforeAnythingIsBuilt) {
@@ -96,7 +118,7 @@ TEST_F(PublishCloudflare, ChecksStopTheCommandWithTheirAlertBeforeAnythingIsBuil
         std::string alert;
     };
     const std::vector<Case> cases = {
-        {R"({"cf_site_name": "Bad.Name"})", {}, tokenAlert},
+        {R"({"cf_site_name": "Bad.Name"})", {{"LANTERNFOLD_CF_TOKEN", ""}}, tokenAlert},
         {R"({"cf_site_name": "Bad.Name"})", {{"LANTERNFOLD_CF_TOKEN", " \n"}}, tokenAlert},
         {R"({"cf_site_name": "-rome"})", {{"LANTERNFOLD_CF_TOKEN", "t"}}, siteNameAlert},
         {R"({"cf_site_name": "rome", "locked": true})", {{"LANTERNFOLD_CF_TOKEN", "t"}}, galleryPasswordAlert},
@@ -160,10 +182,12 @@ TEST_F(PublishCloudflare, LockedGalleryKeepsItsPasswordAndSiteKeyInTheKeyring) {
     EXPECT_NE(locked.body, lf::testing::readWhole(temp.path() / "Secret gallery" / "index.html"));
 
     // The next publish finds password and key in the keyring and keeps the key.
+    const auto firstFiles = lf::test::visibleFiles(temp.path() / "Secret gallery");
     const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"},
                                        {{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token}});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(second.out, publishedSentence("secret-rome", "nothing had changed"));
+    EXPECT_EQ(second.out, republishedSentence("secret-rome", firstFiles, temp.path() / "Secret gallery"));
+
     EXPECT_EQ(keychain.readSecret("Lanternfold Site Key", "secret-rome"), key);
 }
 

@@ -18,15 +18,13 @@ using lf::test::runLanternfold;
 
 class PublishFtp : public testing::Test {
 protected:
-    static void SetUpTestSuite() { keyring = std::make_unique<lf::test::PrivateKeyring>(); }
-    static void TearDownTestSuite() { keyring.reset(); }
+    static void SetUpTestSuite() { lf::test::usePrivateKeyring(); }
 
     static std::string settingsFor(const lf::test::PlainFtpServer& server, const std::string& extra = "") {
         return R"({"ftp_host": ")" + server.address() + R"(", "ftp_user": "anna", "ftp_dir": "/www/rome/", "ftp_tls": false)" +
                extra + "}";
     }
 
-    static inline std::unique_ptr<lf::test::PrivateKeyring> keyring;
     lf::testing::TempFolder temp;
 };
 

@@ -84,6 +84,8 @@ PrivateKeyring::~PrivateKeyring() {
     if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
 }
 
+void usePrivateKeyring() { static PrivateKeyring keyring; }
+
 RunningProgram::RunningProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& extra) {
     static int counter = 0;
     const int number = counter++;
@@ -142,7 +144,11 @@ fs::path makePicturesFolder(const fs::path& parent, const std::string& name, int
     const fs::path folder = parent / name;
     fs::create_directories(folder);
     for (int index = 0; index < count; ++index) {
-        lf::testing::makePicture(folder / (std::string(1, static_cast<char>('a' + index)) + ".jpg"), 48, 32);
+        // Each picture has its own brightness, so that no two give the same files, thumbnails included
+        // (the upload sends equal content once).
+        const fs::path picture = folder / (std::string(1, static_cast<char>('a' + index)) + ".jpg");
+        lf::testing::runOrThrow({"vips", "gaussnoise", picture.string(), "48", "32", "--mean",
+                                 std::to_string(40 + 30 * (index % 7)), "--sigma", "10"});
     }
     auto settings = json::parse(settingsJson).value_or(json::Json::object());
     if (!settings.contains("title")) settings["title"] = "Rome";

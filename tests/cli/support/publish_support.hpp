@@ -28,6 +28,10 @@ private:
     bool hadAddress_ = false;
 };
 
+// Starts the process's one private keyring on first use; it lives until the process ends (the
+// keyring library keeps its first connection to the bus, so it must not change in between).
+void usePrivateKeyring();
+
 struct ProgramResult {
     int exitCode = -1;  // 128 + the signal when a signal ended it
     std::string out;
