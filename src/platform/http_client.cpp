@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -105,7 +103,15 @@ std::unique_ptr<Transfer> prepare(const HttpRequest& request, std::size_t index,
     check(curl_easy_setopt(easy, CURLOPT_USERAGENT, "Lanternfold/" LF_VERSION));
     check(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer));
     check(curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get()));
-    check(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count())));
+    if (request.idleTimeout) {
+        const long milliseconds = std::max<long>(static_cast<long>(request.timeout.count()), 1);
+        check(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, milliseconds));
+        // curl's low-speed check: under one byte a second for this many seconds ends the transfer.
+        check(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
+        check(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max<long>((milliseconds + 999) / 1000, 1)));
+    } else {
+        check(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeout.count())));
+    }
     check(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L));
     check(curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""));
 

@@ -27,8 +27,14 @@ struct HttpRequest {
     std::vector<std::pair<std::string, std::string>> headers;
     // Sent as the request body when present, even when empty (a POST with no content).
     std::optional<std::string> body;
-    // The whole exchange, connection included, must finish within this time.
+    // The whole exchange, connection included, must finish within this time; with idleTimeout,
+    // the longest the exchange may go without any progress instead.
     std::chrono::milliseconds timeout = std::chrono::seconds(600);
+    // When true, timeout limits silence, not length: the connection must open within it, and the
+    // transfer fails only once no byte has moved either way for that long (timing out to the
+    // second). A large upload over a slow line then takes as long as it needs, while a server
+    // that stops answering is still given up on.
+    bool idleTimeout = false;
     bool followRedirects = false;
 
     // Sets the body to the compact JSON text of value and the Content-Type to application/json.

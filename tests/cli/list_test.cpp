@@ -106,7 +106,7 @@ TEST_F(ListCommand, JsonGivesTheSameItemsWithExactTexts) {
 TEST_F(ListCommand, ProjectFileDecidesOrderAndCaptions) {
     writeWhole(folder / "lanternfold.json", R"({
       "settings": {"sort": "manual", "reverse": true},
-      "captions": {"IMG_10.jpg": "", "a.jpg": "Typed\nover two lines"},
+      "captions": {"IMG_10.jpg": "", "a.jpg": "Typed\nover two lines", "IMG_9.jpg": " \n Typed nine\t\n"},
       "order": ["olympus.jpg", "a.jpg", "gone.jpg"]
     })");
     const CommandResult result = lanternfold({"list", folder.path().string()});
@@ -116,8 +116,17 @@ TEST_F(ListCommand, ProjectFileDecidesOrderAndCaptions) {
               "a.jpg\timage\t2022-01-02T04:04:05+01:00\tTyped over two lines\n"
               "b.jpg\timage\t2023-07-14T18:05:09+02:00\tCafé terrace\n"
               "clip.mp4\tvideo\t2022-06-01T12:00:00+02:00\t\n"
-              "IMG_9.jpg\timage\t2022-03-04T05:06:07+01:00\tNine\n"
+              "IMG_9.jpg\timage\t2022-03-04T05:06:07+01:00\tTyped nine\n"
               "IMG_10.jpg\timage\t2021-03-04T05:06:07+01:00\t\n");
+
+    // The JSON caption is the exact text the pages show: trimmed at both ends like theirs.
+    const CommandResult json = lanternfold({"list", "--json", folder.path().string()});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    std::map<std::string, std::string> captions;
+    for (const auto& entry : lf::json::Json::parse(json.out)) captions[entry["file"]] = entry["caption"];
+    EXPECT_EQ(captions["IMG_9.jpg"], "Typed nine");
+    EXPECT_EQ(captions["a.jpg"], "Typed\nover two lines");
+    EXPECT_EQ(captions["IMG_10.jpg"], "");
 }
 
 TEST_F(ListCommand, DateOrderUsesTheDatesTaken) {

@@ -31,14 +31,14 @@ fs::path taggedPhoto(const TemporaryFolder& folder) {
     run("exiftool -q -overwrite_original -Make=Canon '-Model=Canon EOS R6' -SerialNumber=123456789 "
         "-DateTimeOriginal='2023:07:14 18:05:09' -GPSLatitude=52.5163 -GPSLatitudeRef=N -GPSLongitude=13.3777 "
         "-GPSLongitudeRef=E '-XMP-dc:Title=Secret place' '-XMP-dc:Creator=Jasper' '-IPTC:Caption-Abstract=Behind the gate' "
-        "'-IPTC:City=Berlin' " + quoted(photo));
+        "'-IPTC:City=Berlin' " + shellQuoted(photo));
     return photo;
 }
 
 TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
     TemporaryFolder folder;
     const fs::path photo = taggedPhoto(folder);
-    const std::string before = capture("exiftool -G -s " + quoted(photo));
+    const std::string before = capture("exiftool -G -s " + shellQuoted(photo));
     ASSERT_NE(before.find("GPSLatitude"), std::string::npos) << before;
     ASSERT_NE(before.find("[IPTC]"), std::string::npos) << before;
     ASSERT_NE(before.find("[XMP]"), std::string::npos) << before;
@@ -54,7 +54,7 @@ TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
     for (const Picture& picture : {*decoded, *rendered}) {
         const fs::path written = folder / "written.jpg";
         writeJPEG(picture, written, 85);
-        const std::string after = capture("exiftool -G -s -a -u " + quoted(written));
+        const std::string after = capture("exiftool -G -s -a -u " + shellQuoted(written));
         for (const std::string group : {"[EXIF]", "[GPS]", "[XMP]", "[IPTC]", "[ICC_Profile]", "[MakerNotes]", "[Photoshop]"}) {
             EXPECT_EQ(after.find(group), std::string::npos) << group << " in\n" << after;
         }
@@ -63,7 +63,7 @@ TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
         }
         // The raw bytes too: no APP1 Exif or XMP block, no Photoshop IRB (IPTC), no ICC profile.
         const std::string bytes = bytesOf(written);
-        for (const std::string marker : {std::string("Exif\0\0", 6), std::string("http://ns.adobe.com/xap"),
+        for (const std::string& marker : {std::string("Exif\0\0", 6), std::string("http://ns.adobe.com/xap"),
                                          std::string("Photoshop 3.0"), std::string("ICC_PROFILE")}) {
             EXPECT_EQ(bytes.find(marker), std::string::npos) << marker;
         }
@@ -81,7 +81,7 @@ TEST(WriteJPEG, QualityIsClampedToOneThroughHundred) {
                                 .cast(VIPS_FORMAT_UCHAR)
                                 .copy(Picture::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
     auto written = [&](int quality) {
-        const fs::path file = folder / ("q" + std::to_string(quality) + ".jpg");
+        const fs::path file = folder / (std::to_string(quality) + "-percent.jpg");
         writeJPEG(picture, file, quality);
         return bytesOf(file);
     };

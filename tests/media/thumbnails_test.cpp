@@ -65,7 +65,7 @@ TEST(PictureThumbnail, DecodesJustLargeEnoughAndCropsUpright) {
     upright = withRectangle(upright, 0, 340, 300, 60, blue);
     const fs::path file = folder / "portrait.jpg";
     upright.resize(10, Picture::option()->set("kernel", VIPS_KERNEL_NEAREST)).rot(VIPS_ANGLE_D270).jpegsave(file.c_str());
-    ASSERT_TRUE(run("exiftool -q -overwrite_original -n -Orientation#=6 " + quoted(file)));
+    ASSERT_TRUE(run("exiftool -q -overwrite_original -n -Orientation#=6 " + shellQuoted(file)));
     const std::optional<ImageSource> source = ImageSource::open(file);
     ASSERT_TRUE(source);
     const std::optional<Picture> square = pictureThumbnail(*source, 440);

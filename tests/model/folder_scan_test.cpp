@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,28 @@ TEST(FolderScan, KeepsOnlyMediaFilesDirectlyInsideTheFolder) {
     EXPECT_TRUE(find(project, "clip.MOV")->metadataLoaded);
     EXPECT_EQ(find(project, "song.Flac")->kind, MediaKind::audio);
     EXPECT_TRUE(find(project, "song.Flac")->metadataLoaded);
+}
+
+TEST(Item, EqualityAndHashCoverEveryField) {
+    Item base;
+    base.url = "/p/a.jpg";
+    const std::vector<std::function<void(Item&)>> changes = {
+        [](Item& i) { i.url = "/p/b.jpg"; },
+        [](Item& i) { i.kind = MediaKind::audio; },
+        [](Item& i) { i.modified += std::chrono::seconds(1); },
+        [](Item& i) { i.date += std::chrono::seconds(1); },
+        [](Item& i) { i.dateIsExif = true; },
+        [](Item& i) { i.exifCaption = "x"; },
+        [](Item& i) { i.metadataLoaded = true; },
+        [](Item& i) { i.slug = "a"; },
+    };
+    for (size_t index = 0; index < changes.size(); ++index) {
+        Item changed = base;
+        changes[index](changed);
+        EXPECT_NE(changed, base) << index;
+        EXPECT_NE(std::hash<Item>{}(changed), std::hash<Item>{}(base)) << index;
+    }
+    EXPECT_EQ(std::hash<Item>{}(Item(base)), std::hash<Item>{}(base));
 }
 
 TEST(FolderScan, ModificationTimeBecomesTheStartingDate) {

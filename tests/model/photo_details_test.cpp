@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/project.hpp"
@@ -189,6 +190,27 @@ TEST_F(PhotoDetailsFiles, BadFilesGiveNothingAndNeverThrow) {
         }
     }
     EXPECT_NO_THROW(readPhotoDetails(folder_->path()));  // a folder
+}
+
+TEST_F(PhotoDetailsFiles, ReadsFromSeveralThreadsAtOnce) {
+    const std::vector<std::string> files = {"full.jpg", "tagged.heic", "tagged.png", "Фото ☀.jpg", "scrambled.jpg",
+                                            "tagged.tif", "latin1.jpg", "text.jpg"};
+    std::vector<PhotoDetails> expected;
+    for (const std::string& file : files) expected.push_back(read(file));
+    std::vector<std::thread> threads;
+    std::vector<int> mismatches(4, 0);
+    for (size_t t = 0; t < mismatches.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 5; ++round) {
+                for (size_t i = 0; i < files.size(); ++i) {
+                    const PhotoDetails details = read(files[i]);
+                    if (details.date != expected[i].date || details.caption != expected[i].caption) ++mismatches[t];
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 TEST_F(PhotoDetailsFiles, DetailsGoIntoTheItem) {

@@ -112,6 +112,31 @@ TEST(HttpClient, TimeOutIsATransportError) {
     EXPECT_THROW(plainClient().send(request), lf::TransportError);
 }
 
+// A reply that keeps coming, a byte every 100 ms for about 2.4 seconds, outlasts a time-out of one
+// second for the whole exchange but never one second of silence.
+TEST(HttpClient, IdleTimeOutLetsASlowButSteadyReplyFinish) {
+    const std::string body(24, 'x');
+    LocalHttpServer server([&](const ReceivedRequest& request) {
+        if (request.target == "/silent") return Reply{Reply::Action::stall};
+        Reply reply{Reply::Action::trickle, 200, {}, body};
+        reply.trickleInterval = std::chrono::milliseconds(100);
+        return reply;
+    });
+    HttpRequest request;
+    request.url = server.url("/slow");
+    request.timeout = std::chrono::seconds(1);
+    EXPECT_THROW(plainClient().send(request), lf::TransportError);
+
+    request.idleTimeout = true;
+    const lf::platform::HttpResponse response = plainClient().send(request);
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, body);
+
+    // Silence is still given up on.
+    request.url = server.url("/silent");
+    EXPECT_THROW(plainClient().send(request), lf::TransportError);
+}
+
 TEST(HttpClient, StopReachesARunningTransfer) {
     LocalHttpServer server([](const ReceivedRequest&) { return Reply{Reply::Action::stall}; });
     std::stop_source stop;

@@ -111,7 +111,10 @@ std::optional<Json> CloudflarePublisher::request(const std::string& method, cons
     request.method = method;
     request.url = apiBase() + path;
     if (!isSendableUrl(request.url)) throw CloudflareError::api("Bad address " + path);
+    // Ten minutes without progress, not in all: a bucket of large movies over a slow line may
+    // rightly take longer than that to send.
     request.timeout = std::chrono::seconds(600);
+    request.idleTimeout = true;
     request.headers.emplace_back("Authorization", "Bearer " + token.value_or(token_));
     if (json) {
         request.setJsonBody(*json);

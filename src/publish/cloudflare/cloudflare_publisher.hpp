@@ -14,7 +14,7 @@
 #include "platform/json.hpp"
 #include "platform/long_work.hpp"
 #include "publish/cloudflare/cloudflare_error.hpp"
-#include "publish/cloudflare/lock_modules.hpp"
+#include "publish/cloudflare/site_lock.hpp"
 
 namespace lf::publish::cloudflare {
 
@@ -64,7 +64,7 @@ public:
     std::string accountID;  // may be empty: resolveAccount finds it
     std::string hostname;   // custom host name to attach; empty for none
     std::string zone;       // the Cloudflare zone holding hostname; may be empty
-    LockModulesProvider lock;  // empty for an open site
+    std::optional<SiteLock> lock;  // absent for an open site
     // Multiplies the 2, 4 and 6 second waits between bucket upload attempts. Tests shorten them.
     double retryWaitScale = 1.0;
 

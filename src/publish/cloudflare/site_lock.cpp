@@ -8,59 +8,14 @@
 #include "platform/files.hpp"
 #include "publish/cloudflare/lock_texts.hpp"
 
-// The publisher's error type and the builder's theme table are separate pieces of the engine; the
-// lock uses them when they are part of the build and otherwise carries the same texts itself, so
-// that it can be built and tested on its own.
-#if __has_include("publish/cloudflare/cloudflare_error.hpp")
-#include "publish/cloudflare/cloudflare_error.hpp"
-#define LF_HAVE_CLOUDFLARE_ERROR 1
-#endif
-#if __has_include("builder/theme.hpp")
 #include "builder/theme.hpp"
-#define LF_HAVE_BUILDER_THEME 1
-#endif
+#include "publish/cloudflare/cloudflare_error.hpp"
 
 namespace lf::publish::cloudflare {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-[[noreturn]] void failNoGalleryPassword() {
-#ifdef LF_HAVE_CLOUDFLARE_ERROR
-    throw CloudflareError::noGalleryPassword();
-#else
-    throw lf::Error("Type a password for this gallery, or turn off “Require a password”.");
-#endif
-}
-
-[[noreturn]] void failMissingLockProgram() {
-#ifdef LF_HAVE_CLOUDFLARE_ERROR
-    throw CloudflareError::missingLockProgram();
-#else
-    throw lf::Error("Lanternfold couldn’t find its password program (worker.js). Reinstall the app and try again.");
-#endif
-}
-
-// The CSS custom-property declarations of a template, the same that head the gallery's style.css,
-// so that the login page looks like the gallery behind it.
-std::string themeVariablesOf(std::string_view templateName) {
-#ifdef LF_HAVE_BUILDER_THEME
-    return lf::builder::themeVariables(templateName);
-#else
-    if (templateName == "dark") {
-        return "--bg:#121212;--fg:#e6e2da;--muted:#8d877c;--accent:#e2b65a;--card:#1d1d1d;--line:#2c2c2c;"
-               "--frame:0px;--shadow:none;--gap:12px;--radius:4px;--head:'Helvetica Neue',Helvetica,Arial,sans-serif;";
-    }
-    if (templateName == "minimal") {
-        return "--bg:#ffffff;--fg:#111111;--muted:#777777;--accent:#111111;--card:transparent;--line:#e5e5e5;"
-               "--frame:0px;--shadow:none;--gap:4px;--radius:0;--head:'Helvetica Neue',Helvetica,Arial,sans-serif;";
-    }
-    return "--bg:#f3efe6;--fg:#2a2622;--muted:#7a7166;--accent:#8a4b1f;--card:#ffffff;--line:#ddd5c7;"
-           "--frame:7px;--shadow:0 1px 3px rgba(0,0,0,.2);--gap:22px;--radius:1px;"
-           "--head:Georgia,'Times New Roman',serif;";
-#endif
-}
 
 // The salt is derived from the site key, so it stays the same for a site across publishes (and so
 // does lock-config.js) and differs between sites that share a password.
@@ -95,7 +50,7 @@ bool isInsideBuildFolder(fs::path folder) {
 }  // namespace
 
 std::string lockConfigScript(const SiteLock& lock) {
-    if (lock.password.empty()) failNoGalleryPassword();
+    if (lock.password.empty()) throw CloudflareError::noGalleryPassword();
 
     const crypto::Bytes salt = lockSalt(lock.secret);
     const crypto::Bytes hash = crypto::pbkdf2Sha256(lock.password, salt, LOCK_ITERATIONS, 32);
@@ -110,7 +65,7 @@ std::string lockConfigScript(const SiteLock& lock) {
         {"open", {"/lanternfold-gallery.json", "/cover.jpg"}},
         {"title", lock.title},
         {"lang", lock.language},
-        {"theme", themeVariablesOf(lock.templateName)},
+        {"theme", lf::builder::themeVariables(lock.templateName)},
         {"text",
          {{"prompt", texts.prompt}, {"wrong", texts.wrong}, {"button", texts.button}, {"password", texts.password}}},
     };
@@ -155,7 +110,7 @@ std::string loadLockProgram(const std::vector<fs::path>& locations) {
         if (!text || text->empty() || !isValidUTF8(*text)) continue;
         return *text;
     }
-    failMissingLockProgram();
+    throw CloudflareError::missingLockProgram();
 }
 
 LockedWorker lockedWorker(const SiteLock& lock) {

@@ -1,5 +1,8 @@
 // publish: the checks, the asset step, the Worker upload, its Workers address and the custom
 // host name.
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
 #include "platform/text.hpp"
 #include "publish/cloudflare/cloudflare_publisher.hpp"
 #include "publish/cloudflare/multipart.hpp"
@@ -11,7 +14,14 @@ using json::Json;
 
 namespace {
 
-std::string trimmedLowerCased(const std::string& text) { return lf::text::lowerASCII(lf::text::trimmed(text)); }
+// Lower-cased letter by letter with Unicode's rules, not only A to Z, so that a host name typed
+// with capital accented letters ("MÜNCHEN.de") is sent the way the normalised domain of the
+// settings pane would be.
+std::string trimmedLowerCased(const std::string& text) {
+    std::string lowered;
+    icu::UnicodeString::fromUTF8(lf::text::trimmed(text)).toLower(icu::Locale::getRoot()).toUTF8String(lowered);
+    return lowered;
+}
 
 }  // namespace
 
@@ -25,27 +35,26 @@ PublishResult CloudflarePublisher::publish(const std::filesystem::path& folder, 
 
     const AssetUploadResult assets = uploadAssets(account, folder, stop, progress);
 
-    // The lock's pieces are asked for only now, after the files went up.
-    std::optional<LockModules> lockModules;
-    if (lock) lockModules = lock();
+    // A locked site's password program and configuration are made only now, after the files went
+    // up, so a missing program or an empty password is reported at this point.
+    std::optional<LockedWorker> locked;
+    if (lock) locked = lockedWorker(*lock);
 
-    Json config = Json{{"html_handling", "auto-trailing-slash"}, {"not_found_handling", "none"}};
-    Json bindings = Json::array({Json{{"type", "assets"}, {"name", "ASSETS"}}});
-    if (lockModules) {
-        config["run_worker_first"] = true;
-        bindings.push_back(Json{{"type", "secret_text"}, {"name", "LF_SECRET"}, {"text", lockModules->secret}});
-    }
-    const Json metadata = Json{{"main_module", "lanternfold.js"},
-                               {"compatibility_date", "2025-09-01"},
-                               {"bindings", bindings},
-                               {"assets", Json{{"jwt", assets.completionToken}, {"config", config}}}};
+    const Json config = Json{{"html_handling", "auto-trailing-slash"}, {"not_found_handling", "none"}};
+    const Json bindings = Json::array({Json{{"type", "assets"}, {"name", "ASSETS"}}});
+    Json metadata = Json{{"main_module", "lanternfold.js"},
+                         {"compatibility_date", "2025-09-01"},
+                         {"bindings", bindings},
+                         {"assets", Json{{"jwt", assets.completionToken}, {"config", config}}}};
+    if (locked) addLockToMetadata(metadata, *locked);
 
     std::vector<MultipartPart> parts;
     parts.push_back({"metadata", std::nullopt, "application/json", json::compact(metadata)});
     parts.push_back({"lanternfold.js", "lanternfold.js", "application/javascript+module",
-                     lockModules ? lockModules->workerJs : std::string(defaultWorkerScript)});
-    if (lockModules) {
-        parts.push_back({"lock-config.js", "lock-config.js", "application/javascript+module", lockModules->lockConfigJs});
+                     locked ? locked->workerJs : std::string(defaultWorkerScript)});
+    if (locked) {
+        const std::string module(LOCK_CONFIG_MODULE);
+        parts.push_back({module, module, "application/javascript+module", locked->lockConfigJs});
     }
     const MultipartBody script = buildMultipart(parts);
     const std::string scriptPath = "/accounts/" + account + "/workers/scripts/" + siteName_;

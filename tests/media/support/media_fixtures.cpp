@@ -42,7 +42,7 @@ std::string capture(const std::string& command) {
     return output;
 }
 
-std::string quoted(const fs::path& path) {
+std::string shellQuoted(const fs::path& path) {
     std::string result = "'";
     for (char c : path.string()) {
         if (c == '\'') result += "'\\''";

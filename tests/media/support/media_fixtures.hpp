@@ -44,7 +44,7 @@ bool run(const std::string& command);
 std::string capture(const std::string& command);
 
 // A file name quoted for the shell.
-std::string quoted(const fs::path& path);
+std::string shellQuoted(const fs::path& path);
 
 // A width × height picture of one colour (3-band 8-bit sRGB).
 Picture solid(int width, int height, Colour colour);

@@ -122,16 +122,21 @@ void LocalHttpServer::handle(int connection) {
         }
         arrived_.notify_all();
         const Reply reply = handler_(request);
-        if (reply.action == Reply::Action::answer) {
+        if (reply.action == Reply::Action::answer || reply.action == Reply::Action::trickle) {
             std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Reply\r\n";
             for (const auto& [name, value] : reply.headers) out += name + ": " + value + "\r\n";
             out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
+            const bool trickle = reply.action == Reply::Action::trickle;
+            const size_t bodyStart = out.size();
             out += reply.body;
             size_t sent = 0;
-            while (sent < out.size()) {
-                const ssize_t count = ::send(connection, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+            while (sent < out.size() && !stopping_) {
+                // A trickled body goes out a byte at a time after the headers.
+                const size_t chunk = trickle && sent >= bodyStart ? 1 : (trickle ? bodyStart : out.size()) - sent;
+                const ssize_t count = ::send(connection, out.data() + sent, chunk, MSG_NOSIGNAL);
                 if (count <= 0) break;
                 sent += static_cast<size_t>(count);
+                if (trickle && sent > bodyStart && sent < out.size()) std::this_thread::sleep_for(reply.trickleInterval);
             }
         } else if (reply.action == Reply::Action::stall) {
             // Keeps the connection open without answering until the client gives up.

@@ -3,6 +3,7 @@
 // request, which a handler answers with a status, headers and body, or by hanging up or keeping
 // the client waiting.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -25,11 +26,14 @@ struct ReceivedRequest {
 };
 
 struct Reply {
-    enum class Action { answer, hangUp, stall };
+    // trickle: the status line and headers at once, then the body one byte per trickleInterval,
+    // a slow connection that never falls silent for long.
+    enum class Action { answer, hangUp, stall, trickle };
     Action action = Action::answer;
     int status = 200;
-    std::vector<std::pair<std::string, std::string>> headers;
-    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers{};
+    std::string body{};
+    std::chrono::milliseconds trickleInterval{0};
 };
 
 class LocalHttpServer {

@@ -7,6 +7,7 @@
 #include "platform/files.hpp"
 #include "publish/cloudflare/asset_files.hpp"
 #include "publish/cloudflare/cloudflare_error.hpp"
+#include "publish/cloudflare/cloudflare_publisher.hpp"
 
 namespace fs = std::filesystem;
 using namespace lf::publish::cloudflare;
@@ -131,4 +132,22 @@ TEST(CollectFiles, UnreadableFileEndsWithAFileError) {
     fs::permissions(site / "locked.html", fs::perms::none);
     EXPECT_THROW(collectFiles(site), lf::platform::FileError);
     fs::permissions(site / "locked.html", fs::perms::owner_all);
+}
+
+TEST(AssetUpload, TwentyThousandFilesAreAcceptedOneMoreIsRefusedBeforeSending) {
+    const fs::path site = freshFolder("many");
+    for (int i = 0; i < 20000; ++i) { std::ofstream(site / ("f" + std::to_string(i) + ".txt")); }
+    // Nothing listens at this address: getting as far as a transport failure means the count passed.
+    setenv("LANTERNFOLD_CF_API_BASE", "http://127.0.0.1:9/client/v4", 1);
+    const lf::publish::cloudflare::CloudflarePublisher publisher("token", "many");
+    EXPECT_THROW(publisher.uploadAssets("account", site), lf::TransportError);
+    { std::ofstream(site / "one-more.txt"); }
+    try {
+        publisher.uploadAssets("account", site);
+        ADD_FAILURE() << "expected tooManyFiles";
+    } catch (const CloudflareError& error) {
+        EXPECT_STREQ(error.what(), "Cloudflare’s free plan allows 20,000 files per site, and this gallery has 20001.");
+    }
+    unsetenv("LANTERNFOLD_CF_API_BASE");
+    fs::remove_all(site);
 }

@@ -13,6 +13,7 @@
 #include "platform/http_client.hpp"
 #include "publish/cloudflare/asset_files.hpp"
 #include "publish/cloudflare/cloudflare_publisher.hpp"
+#include "publish/cloudflare/site_lock.hpp"
 #include "publish/cloudflare/support/cloudflare_twin.hpp"
 
 namespace fs = std::filesystem;
@@ -251,6 +252,24 @@ TEST_F(PublishTest, RefusedCustomDomainSaysTheSiteIsOnlineAnyway) {
     EXPECT_EQ(fetch(summerAddress).body, lf::platform::readFile(site / "index.html"));
 }
 
+TEST_F(PublishTest, HostAndZoneAreLowerCasedBeyondAsciiToo) {
+    const fs::path site = makeSite("unicode-domain");
+    twin->addFault(Json{{"method", "PUT"}, {"pathContains", "/workers/domains"}, {"action", "status"},
+                        {"status", 400}, {"errors", Json::parse(R"([{"code":1,"message":"No."}])")}});
+    auto custom = publisher();
+    custom.hostname = " Fotos.MÜNCHEN.de ";
+    custom.zone = "MÜNCHEN.DE";
+    EXPECT_EQ(errorText([&] { custom.publish(site); }),
+              "Cloudflare said: the gallery is online at " + summerAddress +
+                  ", but fotos.münchen.de couldn’t be connected: No. (code 1) Check that münchen.de is active in "
+                  "your Cloudflare account and that the API token can edit Workers routes for it.");
+    const auto attach = recorded(twin->requests(), "/workers/domains", "PUT");
+    ASSERT_EQ(attach.size(), 1u);
+    EXPECT_EQ(Json::parse(attach[0]["body"].get<std::string>()),
+              Json::parse(R"({"hostname":"fotos.münchen.de","service":"summer","enabled":true,)"
+                          R"("zone_name":"münchen.de"})"));
+}
+
 TEST_F(PublishTest, DroppedBucketUploadIsRetried) {
     const fs::path site = makeSite("retry");
     twin->addFault(Json{{"method", "POST"}, {"pathContains", "/assets/upload"}, {"action", "cut"}, {"times", 2}});
@@ -355,49 +374,72 @@ TEST_F(PublishTest, StopDuringABucketUploadLeavesTheOldSiteServing) {
     EXPECT_EQ(fetch(summerAddress).body, oldIndex);
 }
 
-TEST_F(PublishTest, LockedSiteUploadsTheLockModulesAfterTheFiles) {
+TEST_F(PublishTest, StopDuringARetryWaitEndsAtOnce) {
+    const fs::path site = makeSite("stop-waiting");
+    twin->addFault(Json{{"method", "POST"}, {"pathContains", "/assets/upload"}, {"action", "drop"}, {"times", 3}});
+    auto patient = publisher();
+    patient.retryWaitScale = 1000;  // a wait of over half an hour: only the stop can end it
+    std::stop_source stop;
+    auto publishing = std::async(std::launch::async, [&] { patient.publish(site, stop.get_token()); });
+    ASSERT_TRUE(twin->waitForRequest("/assets/upload"));
+    stop.request_stop();
+    EXPECT_THROW(publishing.get(), lf::Cancelled);
+    EXPECT_EQ(recorded(twin->requests(), "/assets/upload").size(), 1u);
+}
+
+TEST_F(PublishTest, LockedSiteIsServedThroughThePasswordProgram) {
     const fs::path site = makeSite("locked");
+    makePicture(site / "cover.jpg", 32, 32);
     auto locked = publisher("private");
-    int asked = 0;
-    locked.lock = [&] {
-        ++asked;
-        // Asked only once the files are up.
-        EXPECT_EQ(recorded(twin->requests(), "/assets/upload").size(), 1u);
-        return LockModules{
-            "import { LOCK } from \"./lock-config.js\";\n"
-            "export default { async fetch(request, env) {\n"
-            "  const url = new URL(request.url);\n"
-            "  if (LOCK.open.includes(url.pathname)) return env.ASSETS.fetch(request);\n"
-            "  return new Response(LOCK.title + \"|\" + env.LF_SECRET, { status: 401 });\n"
-            "} };\n",
-            "export const LOCK = {\"open\":[\"\\/style.css\"],\"title\":\"Private\"};\n", "site-key-text"};
-    };
+    const SiteLock lock{"sunflower", "c2l0ZSBrZXkgb2YgdGhlIHByaXZhdGUgZ2FsbGVyeSE=", "Privé", "dark", "fr"};
+    locked.lock = lock;
     const PublishResult result = locked.publish(site);
-    EXPECT_EQ(asked, 1);
     EXPECT_EQ(result.url, "https://private.lf-test.workers.dev/");
+    EXPECT_EQ(result.uploadedCount, 6);
 
     const Json requests = twin->requests();
     const auto upload = recorded(requests, "/workers/scripts/private", "PUT").at(0);
     ASSERT_EQ(upload["parts"].size(), 3u);
+    EXPECT_EQ(upload["parts"][1]["name"], "lanternfold.js");
+    EXPECT_EQ(upload["parts"][1]["text"], loadLockProgram());
     EXPECT_EQ(upload["parts"][2]["name"], "lock-config.js");
     EXPECT_EQ(upload["parts"][2]["filename"], "lock-config.js");
     EXPECT_EQ(upload["parts"][2]["contentType"], "application/javascript+module");
+    EXPECT_EQ(upload["parts"][2]["text"], lockConfigScript(lock));
     const Json metadata = lastMetadata(requests);
     EXPECT_EQ(metadata["bindings"], Json::parse(R"([{"type":"assets","name":"ASSETS"},
-        {"type":"secret_text","name":"LF_SECRET","text":"site-key-text"}])"));
+        {"type":"secret_text","name":"LF_SECRET","text":"c2l0ZSBrZXkgb2YgdGhlIHByaXZhdGUgZ2FsbGVyeSE="}])"));
     EXPECT_EQ(metadata["assets"]["config"]["run_worker_first"], true);
 
-    // Every request passes through the password program, static files included.
-    const auto page = fetch("https://private.lf-test.workers.dev/pictures/a.jpg");
+    // Every request passes through the password program, static files included; the cover stays
+    // open for the home page.
+    const std::string address = result.url;
+    const auto page = fetch(address + "pictures/a.jpg");
     EXPECT_EQ(page.status, 401);
-    EXPECT_EQ(page.body, "Private|site-key-text");
-    EXPECT_EQ(fetch("https://private.lf-test.workers.dev/style.css").body, lf::platform::readFile(site / "style.css"));
+    EXPECT_NE(page.body.find("Voir la galerie"), std::string::npos);
+    EXPECT_EQ(fetch(address + "cover.jpg").body, lf::platform::readFile(site / "cover.jpg"));
+
+    lf::platform::HttpRequest login;
+    login.method = "POST";
+    login.url = address + ".lanternfold/login";
+    login.headers = {{"Content-Type", "application/x-www-form-urlencoded"}};
+    login.body = "password=sunflower&next=%2Fpictures%2Fa.jpg";
+    const auto signedIn = lf::platform::HttpClient().send(login);
+    EXPECT_EQ(signedIn.status, 303);
+    const std::string cookie = signedIn.header("Set-Cookie").value_or("");
+    ASSERT_FALSE(cookie.empty());
+    lf::platform::HttpRequest picture;
+    picture.url = address + "pictures/a.jpg";
+    picture.headers = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+    const auto opened = lf::platform::HttpClient().send(picture);
+    EXPECT_EQ(opened.status, 200);
+    EXPECT_EQ(opened.body, lf::platform::readFile(site / "pictures" / "a.jpg"));
 }
 
-TEST_F(PublishTest, LockFailureComesAfterTheFilesAndDeploysNothing) {
+TEST_F(PublishTest, EmptyGalleryPasswordFailsAfterTheFilesAndDeploysNothing) {
     const fs::path site = makeSite("lock-fails");
     auto locked = publisher("private");
-    locked.lock = []() -> LockModules { throw CloudflareError::noGalleryPassword(); };
+    locked.lock = SiteLock{"", "c2l0ZSBrZXk=", "Private", "classic", "en"};
     EXPECT_EQ(errorText([&] { locked.publish(site); }),
               "Type a password for this gallery, or turn off “Require a password”.");
     EXPECT_EQ(recorded(twin->requests(), "/assets/upload").size(), 1u);

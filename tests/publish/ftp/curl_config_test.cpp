@@ -18,6 +18,7 @@ TEST(CurlConfig, QuotingEscapesBackslashesQuotesAndLineBreaks) {
         // Backslashes first, then quotes: a backslash before a quote stays two characters apart.
         {R"(\")", R"("\\\"")"},
         {"two\nlines\r\n\tindented", R"("two\nlines\r\n\tindented")"},
+        {"tab\there", R"("tab\there")"},
         {"Été", "\"Été\""},
     };
     for (const auto& c : cases) EXPECT_EQ(quotedConfigValue(c.value), c.quoted);
