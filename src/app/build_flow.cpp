@@ -4,7 +4,6 @@
 
 #include "app/keychain.hpp"
 #include "platform/text.hpp"
-#include "publish/cloudflare/lock_modules.hpp"
 #include "publish/cloudflare/site_names.hpp"
 
 namespace lf::app {
@@ -96,14 +95,7 @@ cf::CloudflarePublisher publisherFor(const BuildJob& job) {
     publisher.accountID = settings.cfAccountID;
     publisher.zone = cf::normalizedDomain(settings.cfDomain);
     publisher.hostname = publisher.zone.empty() ? std::string() : settings.cfSiteName + "." + publisher.zone;
-    if (job.lock) {
-        // The password program and the lock configuration are made only when the publisher asks,
-        // after the files were sent, so their failures are reported at that point.
-        publisher.lock = [lock = *job.lock] {
-            const cf::LockedWorker worker = cf::lockedWorker(lock);
-            return cf::LockModules{worker.workerJs, worker.lockConfigJs, worker.secret};
-        };
-    }
+    publisher.lock = job.lock;
     return publisher;
 }
 
