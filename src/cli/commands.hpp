@@ -19,4 +19,7 @@ int runBuild(const Arguments& args);
 // lanternfold list FOLDER [--json]
 int runList(const Arguments& args);
 
+// lanternfold publish FOLDER --cloudflare | --ftp
+int runPublish(const Arguments& args);
+
 }  // namespace lf::cli

@@ -15,6 +15,8 @@ const char* usageText =
     "                                               in display order: file name, kind, date (RFC 3339\n"
     "                                               local time, e.g. 2023-07-14T18:05:09+02:00) and\n"
     "                                               caption, separated by tabs; --json for a JSON array\n"
+    "  lanternfold publish FOLDER --cloudflare      build, then publish to Cloudflare\n"
+    "  lanternfold publish FOLDER --ftp             build, then upload by FTP or FTPS\n"
     "  lanternfold --help                           show this help\n"
     "  lanternfold --version                        show the version\n";
 
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     }
     if (command == "build") return lf::cli::runBuild(rest);
     if (command == "list") return lf::cli::runList(rest);
+    if (command == "publish") return lf::cli::runPublish(rest);
     std::cerr << "lanternfold: unknown command “" << command << "”\n" << usageText;
     return lf::cli::exitUsage;
 }

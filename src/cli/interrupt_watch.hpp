@@ -1,0 +1,28 @@
+#pragma once
+// Ctrl-C (SIGINT) and SIGTERM during a long command ask its work to stop at the next cancellation
+// point, so the command can end with "Stopped." instead of leaving half-written state behind.
+// A second signal ends the program at once, as the default action does.
+#include <signal.h>
+
+#include <stop_token>
+#include <thread>
+
+namespace lf::cli {
+
+class InterruptWatch {
+public:
+    // Watches from construction until destruction; source gets request_stop() on the first signal.
+    explicit InterruptWatch(std::stop_source& source);
+    ~InterruptWatch();
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+private:
+    int pipe_[2]{-1, -1};
+    struct sigaction previousInterrupt_ {};
+    struct sigaction previousTerminate_ {};
+    bool installed_ = false;
+    std::thread watcher_;
+};
+
+}  // namespace lf::cli
