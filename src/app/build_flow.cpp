@@ -134,7 +134,7 @@ bool isOpenableAddress(const std::string& address) {
 
 BuildResult runBuildJob(const BuildJob& job, const Progress& progress, const StopToken& stop,
                         const PublishedHandler& onPublished, const BuildOperations& operations) {
-    report(progress, 0, 0, "Starting…");
+    report(progress, 0, 0, startingText);
     BuildResult result;
     // Gallery pages link back to the account's home page once there is one; until then there is none.
     result.indexPage = operations.build(job.project, std::nullopt, progress, stop);

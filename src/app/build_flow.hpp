@@ -154,6 +154,9 @@ void recordPublication(model::Project& project, const publish::cloudflare::Publi
 // The final sentence of a Cloudflare publish.
 std::string publishedSentence(const publish::cloudflare::PublishResult& result);
 
+// The first progress text of every command, reported before its first step.
+inline constexpr const char* startingText = "Starting…";
+
 // The background work of one command: "Starting…", the build, then the upload or the publish.
 // Progress is reported through progress from the calling thread; stop is checked by each step at its
 // cancellation points. Throws lf::Cancelled when stopped and the step's own error otherwise; after a

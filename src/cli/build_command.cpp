@@ -7,12 +7,11 @@
 #include <stop_token>
 #include <string>
 
-#include "builder/gallery_builder.hpp"
+#include "app/build_flow.hpp"
 #include "cli/commands.hpp"
 #include "cli/interrupt_watch.hpp"
 #include "cli/progress_printer.hpp"
 #include "model/project.hpp"
-#include "platform/error.hpp"
 #include "platform/files.hpp"
 
 namespace lf::cli {
@@ -20,6 +19,7 @@ namespace lf::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using app::Destination;
 
 const char* buildUsage = "Usage: lanternfold build FOLDER [--output DIR]\n";
 
@@ -86,37 +86,47 @@ int runBuild(const Arguments& args) {
         project.output = typed.front() == '~' ? typed : platform::standardized(fs::absolute(typed, code)).string();
     }
 
-    // Build Gallery saves the project file first; a failed save is reported but does not stop it.
-    try {
-        project.saveProjectFile();
-    } catch (const std::exception& error) {
-        std::cerr << error.what() << "\n";
+    // From here on the steps are those of "Build Gallery" (lf::app build flow); only where the
+    // messages go differs: the index page on standard output, everything else on standard error.
+    app::KeychainSecretStore store;
+    if (const auto alert = app::checkAndStoreCredentials(Destination::none, project, {}, store)) {
+        std::cerr << *alert << "\n";
+        return exitFailure;
     }
+    // A failed save is reported, and the build goes on.
+    if (const auto alert = app::saveBeforeBuild(project)) std::cerr << *alert << "\n";
 
     std::stop_source stop;
     ProgressPrinter printer;
-    try {
-        fs::path index;
-        {
-            InterruptWatch watch(stop);
-            index = builder::GalleryBuilder::build(
-                project, std::nullopt,
-                [&printer](int done, int total, const std::string& text) { printer(done, total, text); },
-                stop.get_token());
-        }
-        printer.finish();
-        std::cerr << "Gallery ready in “" << index.parent_path().filename().string() << "”.\n";
-        std::cout << index.string() << "\n";
-        return exitSuccess;
-    } catch (const Cancelled& stopped) {
-        printer.finish();
-        std::cerr << stopped.what() << "\n";
-        return exitStopped;
-    } catch (const std::exception& error) {
-        printer.finish();
-        std::cerr << error.what() << "\n";
-        return exitFailure;
+    app::BuildOutcome outcome;
+    {
+        InterruptWatch watch(stop);
+        const app::BuildJob job = app::captureBuildJob(Destination::none, project, {}, store);
+        outcome = app::runBuildTask(
+            job,
+            [&printer](int done, int total, const std::string& text) {
+                // This command's progress lists the builder's own steps only; "Starting…" is the
+                // status the window and the publish command show before those begin.
+                if (total == 0 && text == app::startingText) return;
+                printer(done, total, text);
+            },
+            stop.get_token(), {});
     }
+    printer.finish();
+    switch (outcome.ending) {
+    case app::BuildOutcome::Ending::finished:
+        std::cerr << outcome.status << "\n";
+        std::cout << outcome.result->indexPage.string() << "\n";
+        return exitSuccess;
+    case app::BuildOutcome::Ending::stopped:
+        std::cerr << outcome.status << "\n";
+        return exitStopped;
+    case app::BuildOutcome::Ending::failed:
+        // The error's own text, as the window's alert shows it.
+        std::cerr << outcome.alert.value_or(outcome.status) << "\n";
+        break;
+    }
+    return exitFailure;
 }
 
 }  // namespace lf::cli

@@ -148,6 +148,17 @@ TEST_F(BuildCommandTest, OutputOptionIsSavedLikeAChosenGalleryFolder) {
     EXPECT_EQ(outcome.out, (site / "index.html").string() + "\n");
 }
 
+TEST_F(BuildCommandTest, AFailedSaveIsReportedLikeTheWindowsAlertAndTheBuildGoesOn) {
+    makePictures(1);
+    // A folder where the project file belongs cannot be replaced by the file.
+    fs::create_directories(pictures() / "lanternfold.json");
+    const Outcome outcome = run({"build", pictures().string()});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, (root_ / "Trip gallery" / "index.html").string() + "\n");
+    EXPECT_TRUE(outcome.err.starts_with("Couldn’t save settings in the pictures folder: ")) << outcome.err;
+    EXPECT_NE(outcome.err.find("Gallery ready in “Trip gallery”.\n"), std::string::npos) << outcome.err;
+}
+
 TEST_F(BuildCommandTest, FailuresAndUsageErrors) {
     Outcome outcome = run({"build", pictures().string()});
     EXPECT_EQ(outcome.status, 1);
