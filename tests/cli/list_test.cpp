@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using lf::testing::CommandResult;
-using lf::testing::TempFolder;
+using lf::testing::TemporaryFolder;
 using lf::testing::utc;
 using lf::testing::writeWhole;
 
@@ -65,7 +65,7 @@ protected:
         return out;
     }
 
-    TempFolder folder;
+    TemporaryFolder folder;
 };
 
 TEST_F(ListCommand, PrintsItemsInNameOrderWithDatesTakenAndCleanCaptions) {
@@ -170,7 +170,7 @@ TEST_F(ListCommand, RelativeFolderAndNamesThatAreNotUTF8) {
 }
 
 TEST(ListCommandFolders, EmptyFolderPrintsNothingOrAnEmptyArray) {
-    TempFolder folder;
+    TemporaryFolder folder;
     writeWhole(folder / "readme.txt", "no media here");
     const CommandResult plain = lanternfold({"list", folder.path().string()});
     EXPECT_EQ(plain.exitCode, 0);
@@ -181,7 +181,7 @@ TEST(ListCommandFolders, EmptyFolderPrintsNothingOrAnEmptyArray) {
 }
 
 TEST(ListCommandFolders, FolderThatCannotBeReadFailsWithAMessage) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     writeWhole(scratch / "file.jpg", "a file, not a folder");
     fs::create_symlink(scratch / "loop-b", scratch / "loop-a");
     fs::create_symlink(scratch / "loop-a", scratch / "loop-b");
@@ -214,7 +214,7 @@ TEST(ListCommandFolders, FolderWithoutReadPermissionFails) {
         GTEST_SKIP() << "Running as root, which reads any folder whatever its permissions; the other "
                         "unreadable folders (missing, a file, a symbolic link loop) are covered above.";
     }
-    TempFolder scratch;
+    TemporaryFolder scratch;
     fs::create_directory(scratch / "locked");
     fs::permissions(scratch / "locked", fs::perms::owner_exec);
     const CommandResult result = lanternfold({"list", (scratch / "locked").string()});
@@ -224,7 +224,7 @@ TEST(ListCommandFolders, FolderWithoutReadPermissionFails) {
 }
 
 TEST(ListCommandUsage, MistakesExitWithStatusTwo) {
-    TempFolder folder;
+    TemporaryFolder folder;
     const std::string dir = folder.path().string();
     const std::vector<std::vector<std::string>> cases = {
         {"list"}, {"list", "--json"}, {"list", "--jsn", dir}, {"list", dir, dir}, {"list", ""}, {"frobnicate"},
@@ -239,7 +239,7 @@ TEST(ListCommandUsage, MistakesExitWithStatusTwo) {
 }
 
 TEST(ListCommandUsage, FolderNamedLikeAnOptionAfterDoubleDash) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     fs::create_directory(scratch / "--json");
     const CommandResult result = lf::testing::runCommand(
         {"sh", "-c", "cd " + lf::testing::shellQuoted(scratch.path().string()) + " && exec " LF_BINARY " list -- --json"});

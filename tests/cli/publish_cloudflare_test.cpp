@@ -75,7 +75,7 @@ protected:
     void SetUp() override { twin->resetAll(); }
 
     static inline std::unique_ptr<CloudflareTwin> twin;
-    lf::testing::TempFolder temp;
+    lf::testing::TemporaryFolder temp;
 };
 
 TEST_F(PublishCloudflare, FirstPublishSendsEverythingAndRecordsTheAddressThenRepublishSendsNothing) {

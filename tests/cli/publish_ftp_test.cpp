@@ -25,7 +25,7 @@ protected:
                extra + "}";
     }
 
-    lf::testing::TempFolder temp;
+    lf::testing::TemporaryFolder temp;
 };
 
 TEST_F(PublishFtp, UploadsTheBuiltGalleryAndStoresThePasswordForHostAndUser) {

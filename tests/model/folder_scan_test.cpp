@@ -14,7 +14,7 @@
 namespace lf::model {
 namespace {
 
-using lf::testing::TempFolder;
+using lf::testing::TemporaryFolder;
 using lf::testing::utc;
 
 std::vector<std::string> names(const Project& project) {
@@ -31,7 +31,7 @@ const Item* find(const Project& project, const std::string& name) {
 void touch(const std::filesystem::path& path) { lf::testing::writeWhole(path, "x"); }
 
 TEST(FolderScan, KeepsOnlyMediaFilesDirectlyInsideTheFolder) {
-    TempFolder folder;
+    TemporaryFolder folder;
     for (const char* name : {"a.JPG", ".hidden.jpg", "notes.txt", "clip.MOV", "README", "song.Flac", "photo.jpg~"}) {
         touch(folder / name);
     }
@@ -83,7 +83,7 @@ TEST(Item, EqualityAndHashCoverEveryField) {
 }
 
 TEST(FolderScan, ModificationTimeBecomesTheStartingDate) {
-    TempFolder folder;
+    TemporaryFolder folder;
     touch(folder / "a.jpg");
     const auto moment = utc(2021, 5, 6, 7, 8, 9) + std::chrono::milliseconds(250);
     lf::testing::setModified(folder / "a.jpg", moment);
@@ -94,7 +94,7 @@ TEST(FolderScan, ModificationTimeBecomesTheStartingDate) {
 }
 
 TEST(FolderScan, SameBaseNameWithDifferentExtensionsAreTwoItems) {
-    TempFolder folder;
+    TemporaryFolder folder;
     touch(folder / "a.jpg");
     touch(folder / "a.mov");
     const Project project(folder.path());
@@ -102,7 +102,7 @@ TEST(FolderScan, SameBaseNameWithDifferentExtensionsAreTwoItems) {
 }
 
 TEST(FolderScan, NamesInAnyScriptAreListed) {
-    TempFolder folder;
+    TemporaryFolder folder;
     for (const char* name : {"東京タワー.jpg", "Ünïcödé.png", "Москва 2.heic", "🎉 party.mp4", "name\twith tab.jpg"}) {
         touch(folder / name);
     }
@@ -111,7 +111,7 @@ TEST(FolderScan, NamesInAnyScriptAreListed) {
 }
 
 TEST(FolderScan, RescanKeepsUnchangedItemsAndRenewsChangedOnes) {
-    TempFolder folder;
+    TemporaryFolder folder;
     for (const char* name : {"keep.jpg", "changed.jpg", "gone.jpg", "clip.mp4"}) {
         touch(folder / name);
         lf::testing::setModified(folder / name, utc(2020, 1, 1, 12, 0, 0));
@@ -145,7 +145,7 @@ TEST(FolderScan, RescanKeepsUnchangedItemsAndRenewsChangedOnes) {
 }
 
 TEST(FolderScan, RescanKeepsCaptionsAndOrderOfRemovedFiles) {
-    TempFolder folder;
+    TemporaryFolder folder;
     touch(folder / "a.jpg");
     touch(folder / "b.jpg");
     Project project(folder.path());
@@ -159,7 +159,7 @@ TEST(FolderScan, RescanKeepsCaptionsAndOrderOfRemovedFiles) {
 }
 
 TEST(FolderScan, FolderThatCannotBeListedGivesAnEmptyProject) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     touch(scratch / "plain-file");
     std::filesystem::create_symlink(scratch / "loop-b", scratch / "loop-a");
     std::filesystem::create_symlink(scratch / "loop-a", scratch / "loop-b");
@@ -177,7 +177,7 @@ TEST(FolderScan, FolderWithoutReadPermissionGivesAnEmptyProject) {
         GTEST_SKIP() << "Running as root, which reads any folder whatever its permissions; the listing "
                         "failures of missing, non-folder and looping paths are covered by the test above.";
     }
-    TempFolder scratch;
+    TemporaryFolder scratch;
     std::filesystem::create_directory(scratch / "locked");
     touch(scratch / "locked" / "a.jpg");
     std::filesystem::permissions(scratch / "locked", std::filesystem::perms::none);
@@ -186,7 +186,7 @@ TEST(FolderScan, FolderWithoutReadPermissionGivesAnEmptyProject) {
 }
 
 TEST(Project, NewProjectIsNamedAfterItsStandardizedFolder) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     std::filesystem::create_directories(scratch / "Pictures" / "Rome");
     const Project project(scratch / "Pictures" / "x" / ".." / "Rome" / "." / "");
     EXPECT_EQ(project.folder, scratch / "Pictures" / "Rome");
@@ -197,7 +197,7 @@ TEST(Project, NewProjectIsNamedAfterItsStandardizedFolder) {
 }
 
 TEST(Project, RelativeFolderIsMadeAbsolute) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     std::filesystem::create_directories(scratch / "Venice");
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(scratch / "Venice");

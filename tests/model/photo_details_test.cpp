@@ -15,7 +15,7 @@ namespace lf::model {
 namespace {
 
 using lf::testing::ScopedTimeZone;
-using lf::testing::TempFolder;
+using lf::testing::TemporaryFolder;
 using lf::testing::utc;
 
 TEST(ExifDate, IsReadAsLocalTimeOfTheCurrentZone) {
@@ -91,7 +91,7 @@ TEST(Caption, IsCleanedAndCameraDefaultsAreDropped) {
 class PhotoDetailsFiles : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        folder_ = new TempFolder();
+        folder_ = new TemporaryFolder();
         auto& f = *folder_;
         const auto jpeg = [&](const char* name) {
             lf::testing::makePicture(f / name);
@@ -142,11 +142,11 @@ protected:
     }
     static PhotoDetails read(const std::string& name) { return readPhotoDetails(*folder_ / name); }
 
-    static TempFolder* folder_;
+    static TemporaryFolder* folder_;
     ScopedTimeZone zone_{"Europe/Berlin"};
 };
 
-TempFolder* PhotoDetailsFiles::folder_ = nullptr;
+TemporaryFolder* PhotoDetailsFiles::folder_ = nullptr;
 
 TEST_F(PhotoDetailsFiles, ReadsDateAndCaptionFromTheRightGroups) {
     struct Case {
@@ -236,7 +236,7 @@ TEST_F(PhotoDetailsFiles, DetailsGoIntoTheItem) {
 
 TEST(ReadMissingPhotoDetails, ReadsUnreadPicturesAndResortsByDate) {
     ScopedTimeZone zone("Europe/Berlin");
-    TempFolder folder;
+    TemporaryFolder folder;
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) lf::testing::makePicture(folder / name);
     lf::testing::exiftool({
         {folder / "a.jpg", {"-DateTimeOriginal=2023:07:14 18:05:09"}},

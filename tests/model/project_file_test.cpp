@@ -12,7 +12,7 @@ namespace lf::model {
 namespace {
 
 using lf::testing::readWhole;
-using lf::testing::TempFolder;
+using lf::testing::TemporaryFolder;
 using lf::testing::writeWhole;
 
 std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
@@ -30,7 +30,7 @@ const char* usableFile = R"({
 })";
 
 TEST(ProjectFile, MissingFileKeepsDefaultsWithTheFolderName) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     std::filesystem::create_directory(scratch / "Holidays");
     const Project project(scratch / "Holidays");
     GallerySettings expected;
@@ -40,7 +40,7 @@ TEST(ProjectFile, MissingFileKeepsDefaultsWithTheFolderName) {
 
 TEST(ProjectFile, LegacyFileIsReadAndLeftInPlaceWhenSaving) {
     for (const char* legacy : {"tessavane.json", "kirrabo.json"}) {
-        TempFolder folder;
+        TemporaryFolder folder;
         writeWhole(folder / legacy, usableFile);
         Project project(folder.path());
         EXPECT_EQ(project.settings.title, "Old Times") << legacy;
@@ -57,7 +57,7 @@ TEST(ProjectFile, LegacyFileIsReadAndLeftInPlaceWhenSaving) {
 }
 
 TEST(ProjectFile, OnlyTheFirstExistingNameIsRead) {
-    TempFolder folder;
+    TemporaryFolder folder;
     writeWhole(folder / "lanternfold.json", R"({"settings": {"title": "Current"}})");
     writeWhole(folder / "tessavane.json", usableFile);
     writeWhole(folder / "kirrabo.json", usableFile);
@@ -69,7 +69,7 @@ TEST(ProjectFile, OnlyTheFirstExistingNameIsRead) {
 }
 
 TEST(ProjectFile, AnUnusableFileStopsTheSearch) {
-    TempFolder folder;
+    TemporaryFolder folder;
     writeWhole(folder / "lanternfold.json", "{ this is not JSON");
     writeWhole(folder / "tessavane.json", usableFile);
     const Project project(folder.path());
@@ -78,7 +78,7 @@ TEST(ProjectFile, AnUnusableFileStopsTheSearch) {
 }
 
 TEST(ProjectFile, AFolderOrEmptyNameDoesNotCountAsAFile) {
-    TempFolder folder;
+    TemporaryFolder folder;
     std::filesystem::create_directory(folder / "lanternfold.json");
     writeWhole(folder / "kirrabo.json", usableFile);
     EXPECT_EQ(Project(folder.path()).settings.title, "Old Times");
@@ -112,7 +112,7 @@ TEST(ProjectFile, StrictAroundTheSettingsLenientInside) {
         {"mistyped key inside settings", R"({"settings": {"title": "T", "quality": "high"}})", true},
     };
     for (const Case& c : cases) {
-        TempFolder folder;
+        TemporaryFolder folder;
         writeWhole(folder / "lanternfold.json", c.text);
         Project project;
         ASSERT_NO_THROW(project = Project(folder.path())) << c.what;
@@ -131,7 +131,7 @@ TEST(ProjectFile, StrictAroundTheSettingsLenientInside) {
 }
 
 TEST(ProjectFile, SavedTextIsPrettyOrderedAndUnescaped) {
-    TempFolder folder;
+    TemporaryFolder folder;
     Project project(folder.path());
     project.settings.title = "Été / Summer";
     project.settings.ftpDir = "/www/photos";
@@ -190,7 +190,7 @@ TEST(ProjectFile, SavedTextIsPrettyOrderedAndUnescaped) {
 }
 
 TEST(ProjectFile, EmptyProjectWritesEveryKey) {
-    TempFolder folder;
+    TemporaryFolder folder;
     Project(folder.path()).saveProjectFile();
     const json::Json saved = json::Json::parse(readWhole(folder / "lanternfold.json"));
     EXPECT_TRUE(saved["captions"].is_object() && saved["captions"].empty());
@@ -200,7 +200,7 @@ TEST(ProjectFile, EmptyProjectWritesEveryKey) {
 }
 
 TEST(ProjectFile, SavingClampsTheWrittenCopyOnly) {
-    TempFolder folder;
+    TemporaryFolder folder;
     Project project(folder.path());
     project.settings.quality = 150;
     project.settings.templateName = "Dark";
@@ -213,7 +213,7 @@ TEST(ProjectFile, SavingClampsTheWrittenCopyOnly) {
 }
 
 TEST(ProjectFile, UnknownSettingsKeysAreDroppedAtTheNextSave) {
-    TempFolder folder;
+    TemporaryFolder folder;
     writeWhole(folder / "lanternfold.json", R"({"settings": {"title": "T", "colour": "red"}, "extra": 1})");
     Project(folder.path()).saveProjectFile();
     const std::string saved = readWhole(folder / "lanternfold.json");
@@ -223,7 +223,7 @@ TEST(ProjectFile, UnknownSettingsKeysAreDroppedAtTheNextSave) {
 }
 
 TEST(ProjectFile, NamesThatAreNotUTF8StillSave) {
-    TempFolder folder;
+    TemporaryFolder folder;
     Project project(folder.path());
     project.order = {"caf\xe9.jpg", "b.jpg"};
     project.captions = {{"caf\xe9.jpg", "Coffee"}};
@@ -234,7 +234,7 @@ TEST(ProjectFile, NamesThatAreNotUTF8StillSave) {
 }
 
 TEST(ProjectFile, SaveFailureNamesTheFile) {
-    TempFolder scratch;
+    TemporaryFolder scratch;
     Project project(scratch / "gone");
     try {
         project.saveProjectFile();
@@ -252,7 +252,7 @@ TEST(Project, OutputFolderDefaultsToTheFolderBeside) {
     project.output = "/srv/www/rome";
     EXPECT_EQ(project.outputFolder(), std::filesystem::path("/srv/www/rome"));
 
-    lf::testing::TempFolder home;
+    lf::testing::TemporaryFolder home;
     const char* oldHome = std::getenv("HOME");
     const std::string saved = oldHome ? oldHome : "";
     ::setenv("HOME", home.path().c_str(), 1);

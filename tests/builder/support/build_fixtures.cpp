@@ -4,26 +4,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
 namespace lf::testing {
-
-TemporaryFolder::TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "lanternfold-build-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = buffer.data();
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code code;
-    fs::remove_all(path_, code);
-}
 
 void writeText(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());

@@ -7,24 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.hpp"
+
 namespace lf::testing {
 
 namespace fs = std::filesystem;
-
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 void writeText(const fs::path& file, const std::string& text);
 std::string readText(const fs::path& file);

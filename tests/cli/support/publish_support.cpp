@@ -32,7 +32,7 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
 }
 
 fs::path captureFolder() {
-    static lf::testing::TempFolder folder;
+    static lf::testing::TemporaryFolder folder;
     return folder.path();
 }
 

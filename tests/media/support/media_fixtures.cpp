@@ -9,17 +9,6 @@
 
 namespace lf::media::testing {
 
-TemporaryFolder::TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "lf-media-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 fs::path samplesFolder() {
     const fs::path folder = fs::path(LF_TEST_BINARY_DIR) / "media-samples";
     fs::create_directories(folder);

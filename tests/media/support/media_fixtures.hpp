@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "media/picture.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace lf::media::testing {
 
 namespace fs = std::filesystem;
+
+using ::lf::testing::TemporaryFolder;
 
 using Colour = std::array<int, 3>;
 
@@ -19,20 +22,6 @@ inline constexpr Colour green{30, 200, 40};
 inline constexpr Colour blue{30, 40, 220};
 inline constexpr Colour white{255, 255, 255};
 inline constexpr Colour yellow{240, 220, 20};
-
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 // The folder inside the build folder where tests leave pictures to look at by eye.
 fs::path samplesFolder();

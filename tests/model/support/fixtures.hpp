@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.hpp"
+
 namespace lf::testing {
 
 namespace fs = std::filesystem;
@@ -43,33 +45,6 @@ inline void writeWhole(const fs::path& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write test file " + path.string());
 }
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lf-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code code;
-        // Give back permissions a test took away, so that the folder can be removed.
-        for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, code);
-             !code && it != fs::recursive_directory_iterator(); it.increment(code)) {
-            if (it->is_directory(code) && !it->is_symlink(code)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, code);
-        }
-        fs::remove_all(path_, code);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
 struct CommandResult {
     int exitCode = -1;
     std::string out;
@@ -78,7 +53,7 @@ struct CommandResult {
 
 // Runs a program with extra environment variables and captures its standard output and error.
 inline CommandResult runCommand(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {}) {
-    static TempFolder captures;
+    static TemporaryFolder captures;
     static int counter = 0;  // Tests in one program run one after another.
     const fs::path outFile = captures / ("out-" + std::to_string(counter) + ".txt");
     const fs::path errFile = captures / ("err-" + std::to_string(counter++) + ".txt");
@@ -117,7 +92,7 @@ inline void runOrThrow(const std::vector<std::string>& argv) {
 // A small picture (JPEG, PNG, TIFF, WebP, HEIC… by the extension) made by vips. Files of one type
 // are made once per test program and copied, since each vips start costs time.
 inline void makePicture(const fs::path& destination, int width = 32, int height = 24) {
-    static TempFolder cache;
+    static TemporaryFolder cache;
     const std::string ext = destination.extension().string();
     const fs::path source = cache / ("base-" + std::to_string(width) + "x" + std::to_string(height) + ext);
     if (!fs::exists(source)) {
@@ -130,7 +105,7 @@ inline void makePicture(const fs::path& destination, int width = 32, int height 
 // print conversion, so a date is stored exactly as given). Values with NUL characters are written
 // from a file with "-TAG<=file".
 inline void exiftool(const std::vector<std::pair<fs::path, std::vector<std::string>>>& batch) {
-    TempFolder argsFolder;
+    TemporaryFolder argsFolder;
     std::string args;
     bool first = true;
     for (const auto& [file, tags] : batch) {

@@ -160,7 +160,7 @@ TEST(FtpUpload, StopBetweenBatchesLeavesTheFirstBatchOnTheServer) {
     EXPECT_FALSE(delivered.contains("thumbs/1.jpg"));
 }
 
-class FtpsUpload : public testing::Test {
+class FtpsUpload : public ::testing::Test {
 protected:
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "pure-ftpd needs root for its chroot and virtual users";

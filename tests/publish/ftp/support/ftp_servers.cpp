@@ -85,17 +85,6 @@ void writeText(const fs::path& path, const std::string& text) {
 
 }  // namespace
 
-TemporaryFolder::TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "lf-ftp-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) fail("mkdtemp");
-    path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
 ServerProcess::~ServerProcess() { stop(); }
 
 ServerProcess& ServerProcess::operator=(ServerProcess&& other) noexcept {

@@ -10,20 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.hpp"
+
 namespace lf::test {
 
-// A temporary folder removed with everything in it when the object goes.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using ::lf::testing::TemporaryFolder;
 
 // A server program in its own process group, ended (with everything it started) on destruction.
 class ServerProcess {
