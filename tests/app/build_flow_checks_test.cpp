@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/build_flow.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace {
 
@@ -233,14 +234,12 @@ TEST(SaveBeforeBuild, ReportsAFailureWithTheSaveAlert) {
 }
 
 TEST(SaveBeforeBuild, WritesTheProjectFile) {
-    const fs::path folder = fs::temp_directory_path() / ("lf-flow-save-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const lf::testing::TemporaryFolder temporary;
+    const fs::path folder = temporary.path();
     auto project = projectWith([](auto& s) { s.cfSiteName = "rome"; });
     project.folder = folder;
     EXPECT_EQ(lf::app::saveBeforeBuild(project), std::nullopt);
     EXPECT_EQ(lf::model::Project(folder).settings.cfSiteName, "rome");
-    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/files.hpp"
 #include "platform/json.hpp"
 #include "publish/cloudflare/cloudflare_error.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace {
 
@@ -222,9 +223,8 @@ TEST(BuildTask, AnyOtherErrorIsSomethingWentWrongWithItsOwnText) {
 }
 
 TEST(RecordPublication, WritesAccountAndAddressIntoTheProjectFile) {
-    const fs::path folder = fs::temp_directory_path() / ("lf-flow-record-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const lf::testing::TemporaryFolder temporary;
+    const fs::path folder = temporary.path();
     lf::model::Project project(folder);
     project.settings.cfSiteName = "rome";
     lf::app::recordPublication(project, publishResult(4, 4));

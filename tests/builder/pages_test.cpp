@@ -13,6 +13,7 @@
 #include "builder/page_writer.hpp"
 #include "builder/theme.hpp"
 #include "platform/files.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
@@ -33,7 +34,7 @@ system_clock::time_point noonUTC(int year, unsigned month, unsigned day) {
 const system_clock::time_point buildDate = noonUTC(2026, 12, 5);
 
 fs::path freshOutput(const std::string& name) {
-    const fs::path folder = fs::path(testing::TempDir()) / ("lf-pages-" + name);
+    const fs::path folder = lf::testing::programFolder() / ("pages-" + name);
     fs::remove_all(folder);
     fs::create_directories(folder / "p");
     return folder;
@@ -428,7 +429,7 @@ TEST(Pages, ReplacesEarlierFilesWhole) {
 
 TEST(Pages, FirstFailedWriteStopsAndKeepsEarlierFiles) {
     // Without the p folder the first item page cannot be written; writePages creates no folders.
-    const fs::path output = fs::path(testing::TempDir()) / "lf-pages-no-p";
+    const fs::path output = lf::testing::programFolder() / "pages-no-p";
     fs::remove_all(output);
     fs::create_directories(output);
     try {

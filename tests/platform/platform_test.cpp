@@ -6,22 +6,22 @@
 #include "platform/crypto.hpp"
 #include "platform/files.hpp"
 #include "platform/text.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace fs = std::filesystem;
 
 TEST(Files, AtomicWriteReplacesWholeFileAndLeavesNoTemporary) {
-    const fs::path folder = fs::path(testing::TempDir()) / "lf-atomic";
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    const lf::testing::TemporaryFolder folder;
     const fs::path file = folder / "page.html";
     lf::platform::writeFileAtomically(file, "first version, longer than the second");
     lf::platform::writeFileAtomically(file, "second", lf::platform::Durability::flushToDisk);
     EXPECT_EQ(lf::platform::readFile(file), "second");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
 }
 
 TEST(Files, WriteIntoMissingFolderNamesTheFile) {
-    const fs::path file = fs::path(testing::TempDir()) / "lf-no-such-folder" / "x.json";
+    const lf::testing::TemporaryFolder folder;
+    const fs::path file = folder / "no-such-folder" / "x.json";
     try {
         lf::platform::writeFileAtomically(file, "{}");
         FAIL() << "expected a FileError";

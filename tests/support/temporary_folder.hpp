@@ -46,4 +46,12 @@ private:
     std::filesystem::path path_;
 };
 
+// One folder for the whole test program, made on first use and removed when the program ends; for
+// helpers that hand out paths rather than folder objects. CTest runs each test in a program of its
+// own, so a test gets it to itself.
+inline const std::filesystem::path& programFolder() {
+    static const TemporaryFolder folder;
+    return folder.path();
+}
+
 }  // namespace lf::testing

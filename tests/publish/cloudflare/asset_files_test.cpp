@@ -8,6 +8,7 @@
 #include "publish/cloudflare/asset_files.hpp"
 #include "publish/cloudflare/cloudflare_error.hpp"
 #include "publish/cloudflare/cloudflare_publisher.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace fs = std::filesystem;
 using namespace lf::publish::cloudflare;
@@ -15,7 +16,7 @@ using namespace lf::publish::cloudflare;
 namespace {
 
 fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::path(testing::TempDir()) / ("lf-assets-" + name);
+    const fs::path folder = lf::testing::programFolder() / "assets" / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -89,7 +90,7 @@ TEST(CollectFiles, SortedEntriesWithoutHiddenFilesOrLinks) {
 TEST(CollectFiles, FolderReachedThroughALinkIsWalked) {
     const fs::path site = freshFolder("real");
     write(site / "index.html", "x");
-    const fs::path link = fs::path(testing::TempDir()) / "lf-assets-link-to-real";
+    const fs::path link = lf::testing::programFolder() / "link-to-real";
     fs::remove(link);
     fs::create_directory_symlink(site, link);
     EXPECT_EQ(pathsOf(collectFiles(link)), std::vector<std::string>{"/index.html"});
@@ -101,7 +102,7 @@ TEST(CollectFiles, EmptyOnlyHiddenAndMissingFoldersGiveNoEntries) {
     write(hidden / ".dot", "x");
     write(hidden / ".folder" / "page.html", "x");
     EXPECT_TRUE(collectFiles(hidden).empty());
-    EXPECT_TRUE(collectFiles(fs::path(testing::TempDir()) / "lf-assets-no-such-folder").empty());
+    EXPECT_TRUE(collectFiles(lf::testing::programFolder() / "no-such-folder").empty());
 }
 
 TEST(CollectFiles, SizeLimitIsTwentyFiveMebibytes) {

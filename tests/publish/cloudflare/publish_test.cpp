@@ -15,6 +15,7 @@
 #include "publish/cloudflare/cloudflare_publisher.hpp"
 #include "publish/cloudflare/site_lock.hpp"
 #include "publish/cloudflare/support/cloudflare_twin.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace fs = std::filesystem;
 using lf::json::Json;
@@ -48,7 +49,7 @@ void makePicture(const fs::path& file, int width, int height) {
 
 // A small built gallery: two pages, a stylesheet, two pictures and the hidden build manifest.
 fs::path makeSite(const std::string& name) {
-    const fs::path site = fs::path(testing::TempDir()) / ("lf-publish-" + name);
+    const fs::path site = lf::testing::programFolder() / ("publish-" + name);
     fs::remove_all(site);
     write(site / "index.html", "<!doctype html><title>Summer</title><img src=\"pictures/a.jpg\">\n");
     write(site / "page-2.html", "<!doctype html><title>Summer, page 2</title>\n");

@@ -12,6 +12,7 @@
 #include "platform/error.hpp"
 #include "publish/cloudflare/lock_texts.hpp"
 #include "publish/cloudflare/site_lock.hpp"
+#include "support/temporary_folder.hpp"
 
 namespace lf::publish::cloudflare {
 namespace {
@@ -159,13 +160,6 @@ TEST(LockTexts, KnownCodesMatchExactlyAndEverythingElseIsEnglish) {
 
 class LockProgramFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("lf-lock-program-" + std::to_string(::getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     static void expectMissing(const std::vector<fs::path>& locations) {
         try {
             loadLockProgram(locations);
@@ -177,7 +171,8 @@ protected:
         }
     }
 
-    fs::path folder;
+    const lf::testing::TemporaryFolder temporary;
+    const fs::path folder = temporary.path();
 };
 
 TEST_F(LockProgramFiles, AbsentEmptyOrGarbledProgramIsMissing) {
