@@ -11,6 +11,7 @@
 
 #include "model/support/fixtures.hpp"
 #include "platform/json.hpp"
+#include "support/piped_child.hpp"
 
 extern char** environ;
 
@@ -44,32 +45,14 @@ PrivateKeyring::PrivateKeyring() {
         previousAddress_ = address;
     }
     const std::string script = std::string(LF_TEST_SOURCE_DIR) + "/../scripts/with-test-keyring.sh";
-    int toChild[2];
-    int fromChild[2];
-    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
     // The inner shell prints the private bus's address, then waits for its standard input to close;
     // then the script ends the keyring and dbus-run-session ends the bus.
-    const char* arguments[] = {"dbus-run-session", "--", script.c_str(), "sh", "-c",
-                               "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null", nullptr};
-    const int spawned =
-        posix_spawnp(&pid_, "dbus-run-session", &actions, nullptr, const_cast<char**>(arguments), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    if (spawned != 0) {
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
-        throw std::runtime_error("dbus-run-session could not be started");
-    }
-    stdinFd_ = toChild[1];
-    std::string line;
-    char c;
-    while (::read(fromChild[0], &c, 1) == 1 && c != '\n') line += c;
-    ::close(fromChild[0]);
+    const lf::testing::PipedChild child = lf::testing::startPiped(
+        {"dbus-run-session", "--", script, "sh", "-c", "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec cat >/dev/null"});
+    pid_ = child.pid;
+    stdinFd_ = child.input;
+    const std::string line = lf::testing::readLine(child.output);
+    ::close(child.output);
     if (line.empty()) throw std::runtime_error("the private keyring did not start");
     ::setenv("DBUS_SESSION_BUS_ADDRESS", line.c_str(), 1);
 }

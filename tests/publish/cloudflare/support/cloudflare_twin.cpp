@@ -1,8 +1,5 @@
 #include "publish/cloudflare/support/cloudflare_twin.hpp"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +8,7 @@
 #include <vector>
 
 #include "platform/http_client.hpp"
-
-extern char** environ;
+#include "support/piped_child.hpp"
 
 namespace lf::test {
 
@@ -42,31 +38,13 @@ CloudflareTwin::CloudflareTwin() {
     const std::string script = std::string(LF_TEST_SOURCE_DIR) + "/twins/cloudflare/twin.mjs";
     if (::access(script.c_str(), R_OK) != 0) throw std::runtime_error("The Cloudflare double is missing: " + script);
 
-    int toChild[2];
-    int fromChild[2];
-    if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
-    const char* arguments[] = {"node", script.c_str(), nullptr};
-    const int spawned = posix_spawnp(&pid_, "node", &actions, nullptr, const_cast<char**>(arguments), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    if (spawned != 0) {
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
-        throw std::runtime_error("node could not be started");
-    }
-    stdinFd_ = toChild[1];
-
+    const lf::testing::PipedChild child = lf::testing::startPiped({"node", script});
+    pid_ = child.pid;
+    stdinFd_ = child.input;
     // The ready line is the first line on standard output; the double writes nothing else there.
-    std::string line;
-    char c;
-    while (::read(fromChild[0], &c, 1) == 1 && c != '\n') line += c;
     // The pipe stays open so that the double never writes into a closed pipe.
-    stdoutFd_ = fromChild[0];
+    stdoutFd_ = child.output;
+    const std::string line = lf::testing::readLine(stdoutFd_);
     const auto ready = json::parse(line);
     if (!ready || !ready->is_object()) {
         ::close(stdinFd_);
