@@ -31,15 +31,6 @@ std::string capture(const std::string& command) {
     return output;
 }
 
-std::string shellQuoted(const fs::path& path) {
-    std::string result = "'";
-    for (char c : path.string()) {
-        if (c == '\'') result += "'\\''";
-        else result += c;
-    }
-    return result + "'";
-}
-
 Picture solid(int width, int height, Colour colour) {
     initialize();
     return (Picture::black(width, height, Picture::option()->set("bands", 3)) +

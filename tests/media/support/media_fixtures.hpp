@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/picture.hpp"
+#include "support/shell_quoted.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace lf::media::testing {
@@ -33,7 +34,7 @@ bool run(const std::string& command);
 std::string capture(const std::string& command);
 
 // A file name quoted for the shell.
-std::string shellQuoted(const fs::path& path);
+using ::lf::testing::shellQuoted;
 
 // A width × height picture of one colour (3-band 8-bit sRGB).
 Picture solid(int width, int height, Colour colour);

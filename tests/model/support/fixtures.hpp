@@ -17,20 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "support/shell_quoted.hpp"
 #include "support/temporary_folder.hpp"
 
 namespace lf::testing {
 
 namespace fs = std::filesystem;
-
-inline std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
-    }
-    return out + "'";
-}
 
 inline std::string readWhole(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
