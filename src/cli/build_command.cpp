@@ -4,13 +4,11 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <stop_token>
 #include <string>
 
 #include "app/build_flow.hpp"
+#include "cli/build_task_runner.hpp"
 #include "cli/commands.hpp"
-#include "cli/interrupt_watch.hpp"
-#include "cli/progress_printer.hpp"
 #include "model/project.hpp"
 #include "platform/files.hpp"
 
@@ -68,21 +66,18 @@ int runBuild(const Arguments& args) {
         return exitUsage;
     }
 
-    std::error_code code;
-    const fs::path folder = platform::standardized(fs::absolute(parsed->folder, code));
-    if (!fs::is_directory(folder, code)) {
-        std::cerr << "The folder “" << parsed->folder.string() << "” doesn’t exist.\n";
-        return exitFailure;
-    }
+    const std::optional<fs::path> folder = existingFolder(parsed->folder);
+    if (!folder) return exitFailure;
 
     // Opening the folder reads the project file and scans the folder, as the window does.
-    model::Project project(folder);
+    model::Project project(*folder);
     if (parsed->output) {
         // Like choosing the gallery folder in the window: the choice becomes the project's output
         // and is saved with it, so the window and later builds use the same folder. A leading "~"
         // is kept as typed (the project expands it); anything else is made absolute here, since the
         // project file must not depend on where this command was run.
         const std::string& typed = *parsed->output;
+        std::error_code code;
         project.output = typed.front() == '~' ? typed : platform::standardized(fs::absolute(typed, code)).string();
     }
 
@@ -96,23 +91,10 @@ int runBuild(const Arguments& args) {
     // A failed save is reported, and the build goes on.
     if (const auto alert = app::saveBeforeBuild(project)) std::cerr << *alert << "\n";
 
-    std::stop_source stop;
-    ProgressPrinter printer;
-    app::BuildOutcome outcome;
-    {
-        InterruptWatch watch(stop);
-        const app::BuildJob job = app::captureBuildJob(Destination::none, project, {}, store);
-        outcome = app::runBuildTask(
-            job,
-            [&printer](int done, int total, const std::string& text) {
-                // This command's progress lists the builder's own steps only; "Starting…" is the
-                // status the window and the publish command show before those begin.
-                if (total == 0 && text == app::startingText) return;
-                printer(done, total, text);
-            },
-            stop.get_token(), {});
-    }
-    printer.finish();
+    // This command's progress lists the builder's own steps only; "Starting…" is the status the
+    // window and the publish command show before those begin.
+    const app::BuildOutcome outcome = runBuildTaskWithProgress(
+        [&] { return app::captureBuildJob(Destination::none, project, {}, store); }, {}, StartingStatus::hidden);
     switch (outcome.ending) {
     case app::BuildOutcome::Ending::finished:
         std::cerr << outcome.status << "\n";

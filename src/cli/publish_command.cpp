@@ -6,16 +6,13 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
-#include <stop_token>
 #include <string>
 
 #include "app/build_flow.hpp"
 #include "app/keychain.hpp"
+#include "cli/build_task_runner.hpp"
 #include "cli/commands.hpp"
-#include "cli/interrupt_watch.hpp"
-#include "cli/progress_printer.hpp"
 #include "model/project.hpp"
-#include "platform/files.hpp"
 
 namespace lf::cli {
 
@@ -88,15 +85,11 @@ int runPublish(const Arguments& args) {
         return exitUsage;
     }
 
-    std::error_code code;
-    const fs::path folder = platform::standardized(fs::absolute(parsed->folder, code));
-    if (!fs::is_directory(folder, code)) {
-        std::cerr << "The folder “" << parsed->folder.string() << "” doesn’t exist.\n";
-        return exitFailure;
-    }
+    const std::optional<fs::path> folder = existingFolder(parsed->folder);
+    if (!folder) return exitFailure;
 
     // Opening the folder reads the project file and scans the folder, as the window does.
-    model::Project project(folder);
+    model::Project project(*folder);
     const model::GallerySettings& settings = project.settings;
 
     // The secrets the Publish tab would show: typed there (here: the environment) or from the keyring.
@@ -123,24 +116,10 @@ int runPublish(const Arguments& args) {
     // A failed save is reported, and the build goes on.
     if (const auto alert = app::saveBeforeBuild(project)) std::cerr << *alert << "\n";
 
-    std::stop_source stop;
-    ProgressPrinter printer;
-    app::BuildOutcome outcome;
-    {
-        InterruptWatch watch(stop);
-        try {
-            const app::BuildJob job = app::captureBuildJob(parsed->destination, project, secrets, store);
-            outcome = app::runBuildTask(
-                job, [&printer](int done, int total, const std::string& text) { printer(done, total, text); },
-                stop.get_token(),
-                [&project](const publish::cloudflare::PublishResult& result) {
-                    app::recordPublication(project, result);
-                });
-        } catch (...) {
-            outcome = app::outcomeOfFailure(std::current_exception());
-        }
-    }
-    printer.finish();
+    const app::BuildOutcome outcome = runBuildTaskWithProgress(
+        [&] { return app::captureBuildJob(parsed->destination, project, secrets, store); },
+        [&project](const publish::cloudflare::PublishResult& result) { app::recordPublication(project, result); },
+        StartingStatus::shown);
     if (outcome.alert) std::cerr << *outcome.alert << "\n";
     std::cout << outcome.status << "\n";
     switch (outcome.ending) {
