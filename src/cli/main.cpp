@@ -25,7 +25,9 @@ const char* usageText =
 int main(int argc, char** argv) {
     lf::cli::Arguments args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << usageText;
+        // The window is not part of this version yet; say so plainly rather than fail silently.
+        std::cerr << "Lanternfold’s window is not available in this version yet; use one of the commands below.\n"
+                  << usageText;
         return lf::cli::exitUsage;
     }
     const std::string command = args.front();
