@@ -2,6 +2,9 @@
 # Times Lanternfold against other gallery generators on one generated folder of camera-sized JPEGs.
 # Usage: bench/gallery-bench.sh [N]      (N pictures, 100 by default)
 # Run bench/setup-peers.sh once first. Not part of ./test.sh: it takes minutes and needs the peers.
+# Environment: LANTERNFOLD=path times another lanternfold program (an older build, say) instead of
+# build/bin/lanternfold; BENCH_PEERS=no leaves out thumbsup, lazygal and fgallery, for a quick
+# comparison with vipsthumbnail alone; BENCH_WORK=folder keeps the pictures elsewhere.
 #
 # For each tool it measures a full build into an empty folder, a rebuild with nothing changed and,
 # where the tool has captions of its own, a rebuild after one caption change. It prints seconds,
@@ -14,7 +17,8 @@ root=$(cd "$here/.." && pwd)
 count=${1:-100}
 work=${BENCH_WORK:-$here/work}
 pictures="$work/pictures-$count"
-lanternfold="$root/build/bin/lanternfold"
+lanternfold=${LANTERNFOLD:-$root/build/bin/lanternfold}
+peers=${BENCH_PEERS:-yes}
 results="$here/results"
 mkdir -p "$work" "$results"
 
@@ -103,7 +107,9 @@ measure vipsthumbnail full bash -c "vipsthumbnail --size 1600 -o '$out/vips/imag
   vipsthumbnail --size 440x440 --smartcrop centre -o '$out/vips/thumbs/%s.jpg[Q=78,strip]' '$pictures'/*.JPG"
 
 thumbsup="$here/peers/node_modules/.bin/thumbsup"
-if [ -x "$thumbsup" ]; then
+if [ "$peers" = no ]; then
+  echo "Peers left out (BENCH_PEERS=no)" >&2
+elif [ -x "$thumbsup" ]; then
   echo "thumbsup" >&2
   for step in full unchanged; do
     measure thumbsup "$step" "$thumbsup" --input "$pictures" --output "$out/thumbsup" \
@@ -113,7 +119,9 @@ else
   echo "thumbsup not installed (bench/setup-peers.sh)" >&2
 fi
 
-if command -v lazygal >/dev/null; then
+if [ "$peers" = no ]; then
+  :
+elif command -v lazygal >/dev/null; then
   echo "lazygal" >&2
   for step in full unchanged; do
     measure lazygal "$step" lazygal --quiet -o "$out/lazygal" -s large=1600x1600 -T 440x440 -q 85 "$pictures"
@@ -122,7 +130,9 @@ else
   echo "lazygal not installed (bench/setup-peers.sh)" >&2
 fi
 
-if command -v fgallery >/dev/null; then
+if [ "$peers" = no ]; then
+  :
+elif command -v fgallery >/dev/null; then
   echo "fgallery" >&2
   # fgallery always starts again: it refuses an existing output folder unless told to overwrite.
   measure fgallery full fgallery -s -d -k --quality 85 --max-full 1600x1600 --max-thumb 440x440 "$pictures" "$out/fgallery"
@@ -145,6 +155,11 @@ report="$results/$stamp-n$count.md"
   echo "System:  $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r)"
   echo "libvips: $(vips --version)"
   echo "Disk:    $(df -h "$work" | awk 'NR == 2 {print $1 " (" $2 ")"}')"
+  if [ -n "${LANTERNFOLD:-}" ]; then
+    echo "Lanternfold: $lanternfold"
+  else
+    echo "Lanternfold: build/bin/lanternfold at commit $(git -C "$root" describe --always --dirty 2>/dev/null || echo unknown)"
+  fi
   echo '```'
   echo
   echo "| tool | step | seconds | seconds per item | peak memory (MB) | time ÷ Lanternfold's |"

@@ -35,7 +35,7 @@ fi
 echo "source: $(vipsheader "$photo"), $(du -h "$photo" | cut -f1) on disk; $rounds rounds; $(nproc) cores"
 
 "$work/build/media_bench" "$photo" "$work/out" "$rounds"
-"$work/build/media_bench" "$photo" "$work/out" "$rounds" "© Lanternfold Bench" | sed 's/^lanternfold /lanternfold+watermark/' | head -1
+"$work/build/media_bench" "$photo" "$work/out" "$rounds" "© Lanternfold Bench" | sed -n "1,4p" | sed "s/^lanternfold /lanternfold+watermark/"
 
 python3 - "$photo" "$work/out" "$rounds" <<'PY'
 import statistics, subprocess, sys, time

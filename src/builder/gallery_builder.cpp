@@ -1,5 +1,6 @@
 #include "builder/gallery_builder.hpp"
 
+#include <algorithm>
 #include <set>
 
 #include "builder/build_error.hpp"
@@ -83,6 +84,7 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
     const std::optional<media::ImageSource> source = media::ImageSource::open(item.url);
     if (!source) throw media::ImageError::unreadable(fileName);
 
+    std::optional<media::Picture> square;
     if (source->frameCount() >= 2 && (extension == "gif" || extension == "webp")) {
         // Animations are shown as they are; re-encoding would keep only their first frame.
         entry.display = "images/" + item.slug + "." + extension;
@@ -102,10 +104,20 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
         media::writeJPEG(*rendered, output / entry.display, settings.quality);
         entry.w = rendered->width();
         entry.h = rendered->height();
+        // Decoding the source is most of an item's cost. When the decoded display picture is at
+        // least as large as the square on its shorter side, the square is cropped from it with the
+        // same rule instead of decoding the file a second time; otherwise the square is decoded
+        // from the source at the size it needs. It is taken from the decoded picture, never from
+        // the rendered one, so the watermark cannot reach it.
+        if (std::min(picture->width(), picture->height()) >= thumbSide) {
+            square = media::squareThumbnail(*picture, thumbSide);
+        }
     }
 
-    const std::optional<media::Picture> square = media::pictureThumbnail(*source, thumbSide, stop);
-    throwIfStopped(stop);
+    if (!square) {
+        square = media::pictureThumbnail(*source, thumbSide, stop);
+        throwIfStopped(stop);
+    }
     if (!square) throw media::ImageError::unreadable(fileName);
     media::writeJPEG(*square, output / thumb, 78);
     entry.files.push_back(entry.display);

@@ -16,7 +16,10 @@
 #include "builder/build_steps.hpp"
 #include "builder/gallery_builder.hpp"
 #include "builder/support/build_fixtures.hpp"
+#include "media/image_source.hpp"
+#include "media/jpeg_writer.hpp"
 #include "media/picture.hpp"
+#include "media/thumbnails.hpp"
 #include "model/project.hpp"
 #include "platform/files.hpp"
 
@@ -351,6 +354,63 @@ TEST_F(GalleryBuildTest, MoviesSoundsAndAnimationsAreCopied) {
     }
     // The first still picture is the cover when none is chosen.
     EXPECT_EQ(readText(output() / "cover.jpg"), readText(output() / "thumbs/a.jpg"));
+}
+
+// A picture with smooth detail: noise of a few dozen cells enlarged, so two ways of scaling it
+// agree to a level or two, while a square cropped elsewhere or drawn on differs clearly.
+void makeSmoothPicture(const fs::path& file, int width, int height, int seed) {
+    ASSERT_TRUE(media::initialize());
+    const vips::VImage cells = vips::VImage::gaussnoise(width / 40, height / 40,
+                                                        vips::VImage::option()->set("mean", 128.0)->set("sigma", 50.0)->set("seed", seed));
+    const vips::VImage grey = cells.resize(40, vips::VImage::option()->set("kernel", VIPS_KERNEL_CUBIC));
+    grey.bandjoin({grey.flip(VIPS_DIRECTION_HORIZONTAL), grey.flip(VIPS_DIRECTION_VERTICAL)})
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .jpegsave(file.c_str(), vips::VImage::option()->set("Q", 92));
+}
+
+double meanDifference(const fs::path& a, const fs::path& b) {
+    const vips::VImage first = vips::VImage::new_from_file(a.c_str());
+    const vips::VImage second = vips::VImage::new_from_file(b.c_str());
+    EXPECT_EQ(first.width(), second.width());
+    EXPECT_EQ(first.height(), second.height());
+    return (first.cast(VIPS_FORMAT_FLOAT) - second).abs().avg();
+}
+
+// A large picture's square is cropped from its decoded display picture and a small one's is decoded
+// from the file. Either way the watermark drawn on the display picture never reaches the square, and
+// the square is the one the file gives.
+TEST_F(GalleryBuildTest, ThumbnailsNeverCarryTheWatermarkAndMatchTheSquareOfTheFile) {
+    makeSmoothPicture(pictures() / "wide.jpg", 2400, 1800, 1);
+    makeSmoothPicture(pictures() / "tall.jpg", 1200, 2000, 2);
+    makeSmoothPicture(pictures() / "small.jpg", 640, 400, 3);
+    model::Project project = open();
+    project.output = (root_ / "plain").string();
+    build(project);
+    project.output = (root_ / "marked").string();
+    project.settings.watermark = "© Lanternfold Test";
+    project.settings.watermarkOpacity = 100;
+    build(project);
+
+    for (const std::string slug : {"wide", "tall", "small"}) {
+        SCOPED_TRACE(slug);
+        const std::string display = "images/" + slug + ".jpg", thumb = "thumbs/" + slug + ".jpg";
+        EXPECT_GT(meanDifference(root_ / "plain" / display, root_ / "marked" / display), 0.05) << "no watermark drawn";
+        EXPECT_EQ(readText(root_ / "marked" / thumb), readText(root_ / "plain" / thumb)) << "the watermark reached the square";
+
+        const std::optional<media::ImageSource> source = media::ImageSource::open(pictures() / (slug + ".jpg"));
+        ASSERT_TRUE(source);
+        const std::optional<media::Picture> square = media::pictureThumbnail(*source, 440);
+        ASSERT_TRUE(square);
+        const fs::path expected = root_ / (slug + "-square.jpg");
+        media::writeJPEG(*square, expected, 78);
+        if (slug == "small") {
+            // 400 pixels high, its display picture cannot give a 440 square; the file is decoded again.
+            EXPECT_EQ(readText(root_ / "marked" / thumb), readText(expected));
+        } else {
+            EXPECT_LT(meanDifference(root_ / "marked" / thumb, expected), 2.0);
+        }
+    }
 }
 
 class SameFolderTest : public GalleryBuildTest {};

@@ -1,8 +1,12 @@
 // Square thumbnails of pictures, movies and sounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <vector>
 
+#include "media/decode_scaled.hpp"
 #include "media/jpeg_writer.hpp"
 #include "media/thumbnails.hpp"
 #include "media/support/media_fixtures.hpp"
@@ -76,6 +80,79 @@ TEST(PictureThumbnail, DecodesJustLargeEnoughAndCropsUpright) {
     // rows 402 to 3402, all green. Upside down, unturned or centred (rows 501 to 3501) it would not be.
     EXPECT_TRUE(near(pixel(*square, 220, 5), green, 20)) << describe(pixel(*square, 220, 5));
     EXPECT_TRUE(near(pixel(*square, 220, 435), green, 20)) << describe(pixel(*square, 220, 435));
+}
+
+// A picture whose detail survives the scaling to a square: sine waves across and down, of a
+// different period in each band, over a diagonal gradient. A crop moved by two pixels, a picture
+// turned the wrong way or scaled differently changes most of its pixels by several levels.
+Picture waves(int width, int height) {
+    initialize();
+    const Picture xy = Picture::xyz(width, height);
+    const Picture x = xy[0], y = xy[1];
+    // vips takes the sine of degrees.
+    const auto wave = [](const Picture& axis, double period, double amplitude) {
+        return (axis * (360.0 / period)).sin() * amplitude;
+    };
+    const Picture slope = (x + y) * (60.0 / (width + height));
+    const Picture r = wave(x, 170, 55) + wave(y, 230, 35) + slope + 110;
+    const Picture g = wave(x, 250, 40) + wave(y, 150, 50) + slope + 100;
+    const Picture b = wave(x + y, 200, 60) + 120 - slope;
+    return Picture::bandjoin({r, g, b}).cast(VIPS_FORMAT_UCHAR).copy(Picture::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// The mean of the absolute differences of two pictures of the same size, over all bands.
+double meanDifference(const Picture& a, const Picture& b) { return (a.cast(VIPS_FORMAT_FLOAT) - b).abs().avg(); }
+
+// The build crops a picture's square from its decoded display picture when that is large enough,
+// instead of decoding the file again for the square. Both ways must give the same square: the same
+// crop rule, orientation and flattening, differing only by resampling.
+TEST(PictureThumbnail, SquareFromTheDisplayPictureMatchesTheSquareDecodedFromTheFile) {
+    TemporaryFolder folder;
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+    };
+    const std::vector<Case> cases{
+        {"landscape.jpg", [](const fs::path& file) { waves(2400, 1800).jpegsave(file.c_str(), Picture::option()->set("Q", 92)); }},
+        {"portrait.jpg", [](const fs::path& file) { waves(1800, 2400).jpegsave(file.c_str(), Picture::option()->set("Q", 92)); }},
+        {"turned.jpg",
+         [](const fs::path& file) {
+             // Upright 1800 × 2400, stored lying on its side with orientation 6.
+             waves(1800, 2400).rot(VIPS_ANGLE_D270).jpegsave(file.c_str(), Picture::option()->set("Q", 92));
+             run("exiftool -q -overwrite_original -n -Orientation#=6 " + shellQuoted(file));
+         }},
+        {"transparent.png",
+         [](const fs::path& file) {
+             // Opaque on the right, fading to fully transparent towards the left edge.
+             const Picture x = Picture::xyz(2400, 1800)[0];
+             const Picture alpha = (x * (255.0 / 1200) - 40).cast(VIPS_FORMAT_UCHAR);
+             waves(2400, 1800).bandjoin(alpha).copy(Picture::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+                 .pngsave(file.c_str(), Picture::option()->set("compression", 1));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = folder / c.name;
+        c.make(file);
+        const std::optional<ImageSource> source = ImageSource::open(file);
+        ASSERT_TRUE(source);
+        const std::optional<Picture> display = decodeScaled(*source, 1600);
+        ASSERT_TRUE(display);
+        ASSERT_GE(std::min(display->width(), display->height()), 440);
+        const std::optional<Picture> fromDisplay = squareThumbnail(*display, 440);
+        const std::optional<Picture> fromFile = pictureThumbnail(*source, 440);
+        ASSERT_TRUE(fromDisplay);
+        ASSERT_TRUE(fromFile);
+        ASSERT_EQ(fromDisplay->width(), 440);
+        ASSERT_EQ(fromDisplay->height(), 440);
+        ASSERT_EQ(fromDisplay->bands(), 3);
+        ASSERT_EQ(fromFile->width(), 440);
+        ASSERT_EQ(fromFile->bands(), 3);
+        EXPECT_LT(meanDifference(*fromDisplay, *fromFile), 2.0);
+        // The test picture does tell crops apart: one moved by two pixels differs clearly.
+        const Picture moved = fromFile->embed(2, 0, 440, 440, Picture::option()->set("extend", VIPS_EXTEND_COPY));
+        EXPECT_GT(meanDifference(*fromDisplay, moved), 4.0);
+    }
 }
 
 // Colour of the symbol's parts over the dark background: the disc darkens it to 53 %, the symbol
