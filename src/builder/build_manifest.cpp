@@ -91,7 +91,12 @@ std::string BuildManifest::encoded() const {
     json::Json entries = json::Json::object();
     for (const auto& [slug, entry] : items) entries[slug] = toJson(entry);
     value["items"] = std::move(entries);
-    return json::compact(value);
+    return value.dump(-1, ' ', false, json::Json::error_handler_t::replace);
+}
+
+std::string BuildManifest::storable(const std::string& text) {
+    const std::string quoted = json::Json(text).dump(-1, ' ', false, json::Json::error_handler_t::replace);
+    return json::Json::parse(quoted).get<std::string>();
 }
 
 std::optional<BuildManifest> BuildManifest::decode(std::string_view bytes) {

@@ -17,8 +17,13 @@ struct BuildManifest {
     std::string version = currentVersion;
     BuiltEntries items;  // by slug
 
-    // Compact JSON text (no white space); it is read only by the next build.
+    // Compact JSON text (no white space); it is read only by the next build. A file name that is
+    // not UTF-8 (Linux allows any bytes) is stored as storable() gives it, never failing the build.
     std::string encoded() const;
+
+    // Text as the manifest stores it: bytes that are not UTF-8 become U+FFFD, as JSON cannot hold
+    // them. A source name is compared in this form with the one read back.
+    static std::string storable(const std::string& text);
 
     // Nothing when the text is not JSON or any entry lacks a required key or holds a wrong type:
     // a manifest that cannot be trusted whole is not used at all, and the build redoes every item.

@@ -44,7 +44,7 @@ BuiltEntry GalleryBuilder::processItem(const model::Item& item, const model::Gal
                                        const std::optional<BuiltEntry>& old, const StopToken& stop) {
     const std::string fileName = item.fileName();
     const std::array<int64_t, 2> stamp = fileStamp(item.url);
-    if (old && old->stamp == stamp && old->sig == sig && old->source == fileName &&
+    if (old && old->stamp == stamp && old->sig == sig && old->source == BuildManifest::storable(fileName) &&
         allRecordedFilesExist(*old, output)) {
         return *old;
     }

@@ -129,6 +129,23 @@ TEST_F(GalleryBuildTest, SecondBuildReusesEveryEntryAndRewritesOnlyTheTextFiles)
     }
 }
 
+// Linux file names are bytes; one that is not UTF-8 (here Latin-1 "café") must not fail the build
+// when the build manifest is written, and an unchanged such file is reused like any other.
+TEST_F(GalleryBuildTest, FileNameThatIsNotUTF8IsBuiltAndReused) {
+    const std::string latin1Name = "caf\xe9.jpg";
+    makePictures({latin1Name, "b.jpg"});
+    build(open());
+    const BuiltEntries first = manifestEntries(output());
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first.at("caf").source, "caf\xef\xbf\xbd.jpg");  // U+FFFD in place of the stray byte
+    age(output());
+
+    build(open());
+    EXPECT_FALSE(rewritten(output() / "images/caf.jpg"));
+    EXPECT_FALSE(rewritten(output() / "thumbs/caf.jpg"));
+    EXPECT_EQ(manifestEntries(output()), first);
+}
+
 TEST_F(GalleryBuildTest, CaptionChangeRewritesPagesOnly) {
     makePictures({"a.jpg", "b.jpg"});
     build(open());
