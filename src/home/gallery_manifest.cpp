@@ -19,7 +19,12 @@ json::Json GalleryManifest::toJson() const {
     return value;
 }
 
-std::string GalleryManifest::encoded() const { return json::pretty(toJson()); }
+// The title is the pictures folder's name when none is typed, and a Linux folder name may hold
+// bytes that are not UTF-8: those become U+FFFD instead of leaving the last build's manifest in
+// place with an old count and date.
+std::string GalleryManifest::encoded() const {
+    return toJson().dump(2, ' ', false, json::Json::error_handler_t::replace) + "\n";
+}
 
 std::optional<GalleryManifest> GalleryManifest::fromJson(const json::Json& value) {
     if (!value.is_object()) return std::nullopt;

@@ -35,6 +35,15 @@ TEST(GalleryManifestTest, EncodesMembersInOrderAndLeavesOutAbsentLock) {
     EXPECT_EQ(GalleryManifest::decode(locked), manifest);
 }
 
+TEST(GalleryManifestTest, TitleThatIsNotUTF8IsWrittenWithReplacementCharacters) {
+    GalleryManifest manifest;
+    manifest.title = "Caf\xe9";  // a Latin-1 folder name
+    manifest.updated = "2026-12-05T09:54:35Z";
+    const auto decoded = GalleryManifest::decode(manifest.encoded());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->title, "Caf\xef\xbf\xbd");
+}
+
 TEST(GalleryManifestTest, LockedMemberIsOptionalAndNullMeansAbsent) {
     auto plain = GalleryManifest::decode(validGallery);
     ASSERT_TRUE(plain);
