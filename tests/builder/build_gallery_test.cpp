@@ -312,6 +312,27 @@ TEST_F(GalleryBuildTest, CancellingDuringTheFifthOfTenItemsWritesNoPages) {
     EXPECT_EQ(manifestEntries(output()).size(), 10u);
 }
 
+// The build manifest is the only memory of the last finished build: a rebuild that is stopped or
+// fails at an item must leave it exactly as it was, so the next build still reuses what it lists.
+TEST_F(GalleryBuildTest, StoppedOrFailedRebuildKeepsThePreviousBuildManifest) {
+    makePictures({"a.jpg", "b.jpg", "c.jpg"});
+    build(open());
+    const std::string finished = readText(output() / BuildManifest::fileName);
+
+    model::Project changed = open();
+    changed.settings.quality = 60;  // every item is redone
+    std::stop_source stop;
+    const Progress stopAtB = [&](int, int, const std::string& text) {
+        if (text == "Preparing b.jpg") stop.request_stop();
+    };
+    EXPECT_THROW(build(changed, stopAtB, stop.get_token()), Cancelled);
+    EXPECT_EQ(readText(output() / BuildManifest::fileName), finished);
+
+    writeText(pictures() / "b.jpg", "no longer a picture");
+    EXPECT_THROW(build(changed), BuildError);
+    EXPECT_EQ(readText(output() / BuildManifest::fileName), finished);
+}
+
 TEST_F(GalleryBuildTest, UndecodablePictureEndsTheBuildWithItsName) {
     makePictures({"a.jpg"});
     writeText(pictures() / "broken.jpg", "this is not a picture");
