@@ -8,6 +8,7 @@
 
 #include "app/build_flow.hpp"
 #include "cli/build_task_runner.hpp"
+#include "builder/build_error.hpp"
 #include "cli/commands.hpp"
 #include "model/project.hpp"
 #include "platform/files.hpp"
@@ -78,7 +79,15 @@ int runBuild(const Arguments& args) {
         // project file must not depend on where this command was run.
         const std::string& typed = *parsed->output;
         std::error_code code;
-        project.output = typed.front() == '~' ? typed : platform::standardized(fs::absolute(typed, code)).string();
+        const std::string chosen =
+            typed.front() == '~' ? typed : platform::standardized(fs::absolute(typed, code)).string();
+        // The build refuses the pictures folder itself as the gallery folder; refuse it before the
+        // choice is saved, so the project file never keeps an output folder no build can use.
+        if (platform::standardized(platform::expandTilde(chosen)) == project.folder) {
+            std::cerr << builder::BuildError::sameFolder().what() << "\n";
+            return exitFailure;
+        }
+        project.output = chosen;
     }
 
     // From here on the steps are those of "Build Gallery" (lf::app build flow); only where the

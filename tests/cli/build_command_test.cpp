@@ -170,6 +170,12 @@ TEST_F(BuildCommandTest, FailuresAndUsageErrors) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("The gallery folder must be different from the pictures folder.\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(pictures() / "images"));
+    // The refused choice is not kept in the project file either.
+    if (fs::exists(pictures() / "lanternfold.json")) {
+        std::ifstream saved(pictures() / "lanternfold.json");
+        const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text.find("\"output\": \"" + pictures().string()), std::string::npos) << text;
+    }
 
     outcome = run({"build", (root_ / "missing").string()});
     EXPECT_EQ(outcome.status, 1);
