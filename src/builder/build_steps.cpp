@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "builder/page_writer.hpp"
 #include "home/gallery_manifest.hpp"
 #include "platform/files.hpp"
 #include "platform/text.hpp"
@@ -133,11 +134,6 @@ void writeCover(const std::vector<model::Item>& items, const std::string& coverN
     const fs::path destination = output / "cover.jpg";
     removeUnlessFolder(destination);
     fs::copy_file(output / "thumbs" / (cover->slug + ".jpg"), destination, code);
-}
-
-std::string resolvedTitle(const model::Project& project) {
-    const std::string title = text::trimmed(project.settings.title);
-    return title.empty() ? project.folder.filename().string() : title;
 }
 
 void writeGalleryManifest(const model::Project& project, int count, const fs::path& output) {

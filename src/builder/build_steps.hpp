@@ -40,9 +40,6 @@ bool picturesFolderAtRisk(const fs::path& pictures, const fs::path& output);
 // picture, else the first item. Never fails.
 void writeCover(const std::vector<model::Item>& items, const std::string& coverName, const fs::path& output);
 
-// The gallery title the pages and manifests show: the trimmed title, or the pictures folder's name.
-std::string resolvedTitle(const model::Project& project);
-
 // Writes lanternfold-gallery.json for a build of count items. Never fails.
 void writeGalleryManifest(const model::Project& project, int count, const fs::path& output);
 

@@ -47,11 +47,6 @@ std::string altText(const std::string& caption, const Item& item) {
     return item.url.stem().string();
 }
 
-std::string folderName(const std::filesystem::path& folder) {
-    std::filesystem::path name = folder.filename();
-    if (name.empty()) name = folder.parent_path().filename();
-    return name.string();
-}
 
 // Everything one call of writePages works from, computed once.
 class SitePages {
@@ -60,8 +55,7 @@ public:
               const std::optional<std::string>& homeURL, std::chrono::system_clock::time_point now)
         : settings_(project.settings), items_(items), entries_(entries),
           texts_(pageTexts(project.settings.language)) {
-        title_ = text::trimmed(settings_.title);
-        if (title_.empty()) title_ = folderName(project.folder);
+        title_ = resolvedTitle(project);
         const int count = static_cast<int>(items.size());
         perPage_ = settings_.perPage >= 1 ? settings_.perPage : std::max(count, 1);
         // An empty gallery still gets its one (empty) index page, so the site always has a start.
@@ -233,6 +227,14 @@ private:
 };
 
 }  // namespace
+
+std::string resolvedTitle(const model::Project& project) {
+    const std::string title = text::trimmed(project.settings.title);
+    if (!title.empty()) return title;
+    std::filesystem::path name = project.folder.filename();
+    if (name.empty()) name = project.folder.parent_path().filename();
+    return name.string();
+}
 
 std::vector<std::string> writePages(const model::Project& project, const std::vector<model::Item>& items,
                                     const BuiltEntries& entries, const std::filesystem::path& output,

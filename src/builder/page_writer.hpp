@@ -13,6 +13,10 @@
 
 namespace lf::builder {
 
+// The gallery title the pages and manifests show: the title trimmed of white space and line breaks,
+// or the pictures folder's name when that leaves nothing.
+std::string resolvedTitle(const model::Project& project);
+
 // Writes the site's text files into output and returns their paths relative to output, in writing
 // order: "style.css", "lanternfold.js", "index.html", "index-2.html", …, then "p/{slug}.html" for
 // every item that has an entry, in item order.
