@@ -45,6 +45,13 @@ done
 build_dir="$root/build"
 [ "$build_type" = Release ] || build_dir="$root/build-$build_type"
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >&2
+  launcher=()
+  # ccache makes a fresh build folder (a second checkout, a sanitizer build) cheap; paths below the
+  # checkout are taken relative so that two checkouts share one cache.
+  if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "${launcher[@]}" >&2
 fi
+export CCACHE_BASEDIR="$root"
 cmake --build "$build_dir" --parallel "$(nproc)" >&2
