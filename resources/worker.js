@@ -83,6 +83,7 @@ export default {
   },
 };
 
+// The answer to a request over https:, before the Strict-Transport-Security header is added.
 async function answer(request, env, url) {
   if (isOpenPath(url.pathname)) {
     return env.ASSETS.fetch(request);
