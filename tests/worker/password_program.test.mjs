@@ -401,7 +401,7 @@ describe("password guessing is throttled", () => {
   test("the 11th password within a minute from one address gets 429 without a PBKDF2 run, others still log in", async () => {
     const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS, counting: true });
     await worker.mf.ready;
-    await startOfWindow(60, 10000);
+    await startOfWindow(60, 15000);
     const guesser = "203.0.113.7";
     for (let attempt = 1; attempt <= 10; attempt++) {
       const response = await postLoginFrom(worker, guesser, `guess ${attempt}`, "/items/one.html");
@@ -454,7 +454,7 @@ describe("password guessing is throttled", () => {
   test("an IPv6 visitor is counted by the /64 network, however the address is written", async () => {
     const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS });
     await worker.mf.ready;
-    await startOfWindow(60, 5000);
+    await startOfWindow(60, 10000);
     // Ten addresses of one /64, written in the many ways IPv6 allows.
     const sameNetwork = [
       "2001:db8:a:b::1", "2001:db8:a:b::2", "2001:0db8:000a:000b:0:0:0:3", "2001:DB8:A:B:1:2:3:4",
@@ -472,7 +472,7 @@ describe("password guessing is throttled", () => {
   test("the per-site limit holds back every address, but a throttled visitor does not use it up", async () => {
     const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS });
     await worker.mf.ready;
-    await startOfWindow(60, 10000);
+    await startOfWindow(60, 20000);
     // Empty passwords are checks too; they keep this test quick, as none of them runs PBKDF2.
     const statuses = [];
     for (let attempt = 0; attempt < 15; attempt++) statuses.push((await postLoginFrom(worker, "192.0.2.1", "")).status);
