@@ -1,5 +1,7 @@
 #include "platform/text.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -9,7 +11,7 @@
 #include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
-#include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 namespace lf::text {
 
@@ -93,6 +95,26 @@ std::string longDateInLocale(std::chrono::system_clock::time_point date, const s
     return out;
 }
 
+bool isValidUTF8(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    // ICU's indexes are 32-bit; longer text is checked piece by piece at character boundaries.
+    size_t offset = 0;
+    while (offset < bytes.size()) {
+        const int32_t length = static_cast<int32_t>(std::min<size_t>(bytes.size() - offset, INT32_MAX));
+        int32_t index = 0;
+        const uint8_t* piece = data + offset;
+        while (index < length) {
+            // A character cut at the end of a piece is read again whole at the start of the next one.
+            if (length < static_cast<int32_t>(bytes.size() - offset) && length - index < 4) break;
+            UChar32 c;
+            U8_NEXT(piece, index, length, c);
+            if (c < 0) return false;
+        }
+        offset += static_cast<size_t>(index);
+    }
+    return true;
+}
+
 std::string trimmed(std::string_view text) {
     icu::UnicodeString value = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
     int32_t start = 0;
@@ -133,15 +155,6 @@ std::size_t characterCount(std::string_view text) {
     // Every character starts with a byte that is not a continuation byte (10xxxxxx).
     for (unsigned char c : text) count += (c & 0xC0) != 0x80 ? 1 : 0;
     return count;
-}
-
-bool isValidUTF8(std::string_view bytes) {
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    // Preflighting with no output buffer reports ill-formed input as an error; a buffer overflow
-    // is the normal outcome for well-formed text.
-    u_strFromUTF8(nullptr, 0, &length, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    return status == U_ZERO_ERROR || status == U_BUFFER_OVERFLOW_ERROR || status == U_STRING_NOT_TERMINATED_WARNING;
 }
 
 namespace {
