@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "home/manifest_writer.hpp"
 #include "model/gallery_settings.hpp"
 #include "model/item.hpp"
 #include "model/project.hpp"
+#include "home/manifest_writer.hpp"
 
 namespace lf::builder {
 
