@@ -48,6 +48,8 @@ protected:
     static void SetUpTestSuite() { lf::test::usePrivateKeyring(); }
 
     void SetUp() override {
+        // Every test starts with empty preferences, also when the tests share one program run.
+        lf::app::Preferences().settings().clear();
         store = std::make_unique<ProjectStore>();
         store->setFolderChooser(chooser);
         store->setWorkspace(workspace);
