@@ -136,40 +136,14 @@ void writeCover(const std::vector<model::Item>& items, const std::string& coverN
     fs::copy_file(output / "thumbs" / (cover->slug + ".jpg"), destination, code);
 }
 
-SiteTexts readSiteTexts(const fs::path& output) {
-    SiteTexts texts;
-    for (const char* name : {"style.css", "lanternfold.js", "cover.jpg"}) {
-        if (auto bytes = platform::readFileIfPossible(output / name)) texts[name] = std::move(*bytes);
-    }
-    for (const fs::path& folder : {output, output / "p"}) {
-        std::error_code code;
-        for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
-            if (it->path().extension() != ".html" || !it->is_regular_file(code)) continue;
-            const std::string relative = fs::relative(it->path(), output, code).generic_string();
-            if (auto bytes = platform::readFileIfPossible(it->path())) texts[relative] = std::move(*bytes);
-        }
-    }
-    return texts;
-}
-
-void writeGalleryManifest(const model::Project& project, int count, const fs::path& output, SiteChange change) {
+void writeGalleryManifest(const model::Project& project, int count, const fs::path& output) {
     home::GalleryManifest manifest;
     manifest.title = resolvedTitle(project);
     manifest.description = project.settings.galleryDescription;
     manifest.count = count;
     manifest.cover = "cover.jpg";
-    if (project.settings.locked) manifest.locked = true;
     manifest.updated = home::isoTimestamp(std::chrono::system_clock::now());
-    if (change == SiteChange::unchanged) {
-        // A new time alone would make the manifest the one changed file of every republish.
-        const auto bytes = platform::readFileIfPossible(output / home::GalleryManifest::fileName);
-        const auto previous = bytes ? home::GalleryManifest::decode(*bytes) : std::nullopt;
-        if (previous) {
-            home::GalleryManifest sameTime = manifest;
-            sameTime.updated = previous->updated;
-            if (sameTime == *previous) manifest = sameTime;
-        }
-    }
+    if (project.settings.locked) manifest.locked = true;
     try {
         platform::writeFileAtomically(output / home::GalleryManifest::fileName, manifest.encoded());
     } catch (const std::exception&) {

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,22 +40,8 @@ bool picturesFolderAtRisk(const fs::path& pictures, const fs::path& output);
 // picture, else the first item. Never fails.
 void writeCover(const std::vector<model::Item>& items, const std::string& coverName, const fs::path& output);
 
-// The files of a built site besides the items' own: every page (.html at the root and in p/), the
-// stylesheet, the script and the cover, by path relative to the output folder, with their bytes.
-// Comparing the texts before and after a build tells whether the build changed any of them.
-using SiteTexts = std::map<std::string, std::string>;
-SiteTexts readSiteTexts(const fs::path& output);
-
-// Whether a build left the published gallery as it was: no page, stylesheet, script or cover
-// changed and every item was reused as it stood.
-enum class SiteChange { changed, unchanged };
-
-// Writes lanternfold-gallery.json for a build of count items. Its "updated" time is now, except
-// when the site is unchanged and the folder already holds a manifest that says the same in every
-// other member: then that manifest's time is kept, so republishing an unchanged gallery sends
-// nothing. Never fails.
-void writeGalleryManifest(const model::Project& project, int count, const fs::path& output,
-                          SiteChange change = SiteChange::changed);
+// Writes lanternfold-gallery.json for a build of count items. Never fails.
+void writeGalleryManifest(const model::Project& project, int count, const fs::path& output);
 
 // Deletes what the current build no longer produces: the script files of earlier versions, entries
 // of the managed folders not in keep (names starting with "." excepted) and index-N.html pages not

@@ -182,13 +182,11 @@ fs::path GalleryBuilder::build(model::Project project, const std::optional<std::
     if (anyDetailsLoaded && settings.sort == "date") project.sortItems();
 
     report(progress, count, count + 1, "Writing pages");
-    const SiteTexts textsBefore = readSiteTexts(output);
     const std::vector<std::string> pages = writePages(project, project.items, entries, output, homeURL);
     keep.insert(pages.begin(), pages.end());
 
     writeCover(project.items, settings.coverName, output);
-    const bool unchanged = entries == old.items && readSiteTexts(output) == textsBefore;
-    writeGalleryManifest(project, count, output, unchanged ? SiteChange::unchanged : SiteChange::changed);
+    writeGalleryManifest(project, count, output);
     removeStaleFiles(output, keep);
 
     BuildManifest manifest;

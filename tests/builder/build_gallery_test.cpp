@@ -16,7 +16,6 @@
 #include "builder/build_steps.hpp"
 #include "builder/gallery_builder.hpp"
 #include "builder/support/build_fixtures.hpp"
-#include "home/gallery_manifest.hpp"
 #include "media/image_source.hpp"
 #include "media/jpeg_writer.hpp"
 #include "media/picture.hpp"
@@ -159,37 +158,6 @@ TEST_F(GalleryBuildTest, CaptionChangeRewritesPagesOnly) {
     }
     EXPECT_TRUE(rewritten(output() / "p/b.html"));
     EXPECT_NE(readText(output() / "p/b.html").find("Harbour at dusk"), std::string::npos);
-}
-
-// The gallery manifest's time changes only with the gallery: otherwise every republish would send
-// that one file and "nothing had changed" could never be said.
-TEST_F(GalleryBuildTest, ManifestKeepsItsTimeUntilSomethingOfTheGalleryChanges) {
-    makePictures({"a.jpg", "b.jpg"});
-    build(open());
-    const fs::path manifestFile = output() / "lanternfold-gallery.json";
-    auto manifest = home::GalleryManifest::decode(readText(manifestFile));
-    ASSERT_TRUE(manifest);
-    manifest->updated = "2020-01-01T00:00:00Z";  // as if built long ago
-    platform::writeFileAtomically(manifestFile, manifest->encoded());
-    const std::string stored = readText(manifestFile);
-
-    build(open());
-    EXPECT_EQ(readText(manifestFile), stored);
-
-    model::Project captioned = open();
-    captioned.captions["b.jpg"] = "Harbour at dusk";
-    build(captioned);
-    const auto rebuilt = home::GalleryManifest::decode(readText(manifestFile));
-    ASSERT_TRUE(rebuilt);
-    EXPECT_NE(rebuilt->updated, "2020-01-01T00:00:00Z");
-    EXPECT_EQ(rebuilt->title, manifest->title);
-
-    // A changed member of the manifest itself also gives a new time.
-    platform::writeFileAtomically(manifestFile, stored);
-    model::Project retitled = open();
-    retitled.settings.galleryDescription = "New words";
-    build(retitled);
-    EXPECT_NE(home::GalleryManifest::decode(readText(manifestFile))->updated, "2020-01-01T00:00:00Z");
 }
 
 TEST_F(GalleryBuildTest, OutputAffectingSettingsRebuildEveryItem) {
