@@ -6,6 +6,6 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export LF_SOURCE="$root" LF_BUILD="$root/build"
 out=${1:-$root/docs}
-"$root/tests/ui/run-window-drive.sh" --screenshots "$out/raw-1x"
-QT_SCALE_FACTOR=2 LF_SCREEN=2600x1700x24 "$root/tests/ui/run-window-drive.sh" --screenshots "$out/raw-2x"
-echo "Screenshots in $out/raw-1x and $out/raw-2x." >&2
+"$root/tests/ui/run-window-drive.sh" --screenshots "$out"
+QT_SCALE_FACTOR=2 LF_SCREEN=2600x1700x24 "$root/tests/ui/run-window-drive.sh" --screenshots "$out/2x"
+echo "Screenshots in $out and, at twice the scale, in $out/2x." >&2

@@ -8,7 +8,10 @@ namespace lf::ui {
 ItemList::ItemList(app::ProjectStore&, QWidget* parent) : QWidget(parent) {
     setAccessibleName(QStringLiteral("ItemList"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("The list of the folder’s pictures, movies and sounds"), this), 0, Qt::AlignCenter);
+    auto* placeholder = new QLabel(QStringLiteral("The list of the folder’s pictures, movies and sounds"), this);
+    placeholder->setWordWrap(true);
+    placeholder->setAlignment(Qt::AlignCenter);
+    layout->addWidget(placeholder);
 }
 
 }  // namespace lf::ui

@@ -8,7 +8,10 @@ namespace lf::ui {
 PreviewPane::PreviewPane(app::ProjectStore&, QWidget* parent) : QWidget(parent) {
     setAccessibleName(QStringLiteral("PreviewPane"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("The preview of the selected item"), this), 0, Qt::AlignCenter);
+    auto* placeholder = new QLabel(QStringLiteral("The preview of the selected item"), this);
+    placeholder->setWordWrap(true);
+    placeholder->setAlignment(Qt::AlignCenter);
+    layout->addWidget(placeholder);
 }
 
 }  // namespace lf::ui

@@ -1,12 +1,15 @@
 #include "ui/settings_form.hpp"
 
+#include <cmath>
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
-#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "ui/ui_style.hpp"
@@ -130,15 +133,33 @@ GrowingTextEdit::GrowingTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 int GrowingTextEdit::heightForLines(int lines) const {
-    const int margins = contentsMargins().top() + contentsMargins().bottom() + 2 * static_cast<int>(document()->documentMargin());
-    return lines * fontMetrics().lineSpacing() + margins;
+    const int margins = contentsMargins().top() + contentsMargins().bottom() + 2 * frameWidth() +
+                        2 * static_cast<int>(std::ceil(document()->documentMargin()));
+    return lines * fontMetrics().lineSpacing() + margins + 2;
 }
 
 void GrowingTextEdit::fitHeight() {
-    // The plain text layout measures its document in lines, wrapped lines included.
-    const int lines = static_cast<int>(document()->documentLayout()->documentSize().height());
+    // Count the lines as the text wraps at the box's current width, paragraph by paragraph.
+    const qreal width = viewport()->width() - 2 * document()->documentMargin();
+    int lines = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        QTextLayout layout(block.text(), font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        int blockLines = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(qMax<qreal>(width, 10));
+            ++blockLines;
+        }
+        layout.endLayout();
+        lines += qMax(1, blockLines);
+    }
     const int height = heightForLines(qBound(2, lines, 6));
     if (height != this->height()) setFixedHeight(height);
+    // Up to six lines everything is in view; beyond, the box scrolls.
+    setVerticalScrollBarPolicy(lines > 6 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 }
 
 void GrowingTextEdit::resizeEvent(QResizeEvent* event) {

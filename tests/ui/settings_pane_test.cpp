@@ -98,6 +98,17 @@ TEST_F(SettingsPaneTest, TypingEditsTheSettings) {
     EXPECT_TRUE(settings().showFilename);
 }
 
+TEST_F(SettingsPaneTest, DescriptionGrowsFromTwoToSixLines) {
+    lf::ui::GrowingTextEdit* description = pane_->gallery->description;
+    change([](auto& s) { s.galleryDescription = ""; });
+    const int twoLines = description->height();
+    change([](auto& s) { s.galleryDescription = "one\ntwo\nthree\nfour"; });
+    const int fourLines = description->height();
+    EXPECT_EQ(fourLines - twoLines, 2 * description->fontMetrics().lineSpacing());
+    change([](auto& s) { s.galleryDescription = "1\n2\n3\n4\n5\n6\n7\n8\n9"; });
+    EXPECT_EQ(description->height() - twoLines, 4 * description->fontMetrics().lineSpacing());
+}
+
 TEST_F(SettingsPaneTest, SiteNameTypedInCapitalsIsStoredInLowerCase) {
     pane_->setCurrentWidget(pane_->publish);
     // Before anything is typed, the field shows the name proposed from the title.

@@ -43,7 +43,7 @@ def find_app(process):
     return wait_for("Lanternfold on the accessibility bus", look)
 
 
-def find(app, name, roles=None, prefix=False):
+def find(app, name, roles=None, prefix=False, showing=True):
     def matches(node):
         if node is None or not node.name:
             return False
@@ -52,7 +52,7 @@ def find(app, name, roles=None, prefix=False):
             return False
         if roles is not None and node.getRole() not in roles:
             return False
-        return node.getState().contains(pyatspi.STATE_SHOWING)
+        return not showing or node.getState().contains(pyatspi.STATE_SHOWING)
     return pyatspi.findDescendant(app, matches)
 
 
@@ -66,19 +66,21 @@ def label_starting(app, text):
         app, lambda n: n is not None and n.getRole() == pyatspi.ROLE_LABEL and (n.name or "").startswith(text))
 
 
-def press(app, name, roles):
-    node = wait_for(f"the control “{name}”", lambda: find(app, name, roles))
+def press(app, name, roles, showing=True):
+    node = wait_for(f"the control “{name}”", lambda: find(app, name, roles, showing=showing))
     action = node.queryAction()
-    for index in range(action.nActions):
-        if action.getName(index) in ("press", "click", "Press", "activate", "SetFocus") or index == action.nActions - 1:
-            action.doAction(index)
+    names = [action.getName(index).lower() for index in range(action.nActions)]
+    for wanted in ("press", "toggle", "click", "activate"):
+        if wanted in names:
+            action.doAction(names.index(wanted))
             return node
     sys.exit(f"window drive: “{name}” cannot be pressed")
 
 
-def select_tab(app, name):
-    tab = press(app, name, [pyatspi.ROLE_PAGE_TAB])
-    wait_for(f"the tab “{name}” selected", lambda: tab.getState().contains(pyatspi.STATE_SELECTED))
+def select_tab(app, name, control):
+    """Presses the settings tab name and waits until control, a field on that tab, shows."""
+    press(app, name, [pyatspi.ROLE_PAGE_TAB])
+    wait_for(f"“{control}” on the tab “{name}”", lambda: find(app, control, [pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY]))
 
 
 def screenshot(app, folder, name):
@@ -89,7 +91,9 @@ def screenshot(app, folder, name):
     frame = wait_for("the main window", lambda: next(
         (w for w in app if w is not None and w.getRole() == pyatspi.ROLE_FRAME), None))
     box = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    crop = f"{box.width}x{box.height}+{box.x}+{box.y}"
+    # The bus reports the window in Qt's scaled units; the screen is in pixels.
+    scale = float(os.environ.get("QT_SCALE_FACTOR", "1"))
+    crop = "{}x{}+{}+{}".format(*(round(v * scale) for v in (box.width, box.height, box.x, box.y)))
     subprocess.run(["import", "-window", "root", "-crop", crop, "+repage", os.path.join(folder, name + ".png")],
                    check=True)
 
@@ -131,12 +135,18 @@ def main():
         print("title stored: Seen from outside")
         screenshot(app, args.screenshots, "window-gallery")
         if args.screenshots:
-            select_tab(app, "Pictures")
+            select_tab(app, "Pictures", "Text")
             screenshot(app, args.screenshots, "window-pictures")
-            select_tab(app, "Publish")
+            select_tab(app, "Publish", "Site name")
             screenshot(app, args.screenshots, "window-publish")
-            select_tab(app, "Gallery")
+            select_tab(app, "Gallery", "Title")
 
+        # The sample asks to open the gallery in the browser when done; a test run has no use for that.
+        toggle = wait_for("“Open in browser when done”",
+                          lambda: find(app, "Open in browser when done", [pyatspi.ROLE_CHECK_BOX]))
+        if toggle.getState().contains(pyatspi.STATE_CHECKED):
+            press(app, "Open in browser when done", [pyatspi.ROLE_CHECK_BOX])
+            wait_for("the browser toggle off", lambda: not toggle.getState().contains(pyatspi.STATE_CHECKED))
         press(app, "Build Gallery", [pyatspi.ROLE_PUSH_BUTTON])
         if args.screenshots:
             wait_for("the Stop button", lambda: find(app, "Stop", [pyatspi.ROLE_PUSH_BUTTON]), timeout=30)
@@ -146,7 +156,8 @@ def main():
         if done.name != "Gallery ready in “Sample Pictures gallery”.":
             sys.exit(f"window drive: unexpected status {done.name!r}")
 
-        press(app, "Quit", [pyatspi.ROLE_MENU_ITEM])
+        # Menu items are pressed through the bus without opening their menu.
+        press(app, "Quit", [pyatspi.ROLE_MENU_ITEM], showing=False)
         code = process.wait(timeout=60)
         if code != 0:
             sys.exit(f"window drive: the program ended with status {code}")
