@@ -1,5 +1,6 @@
 #pragma once
-// The folder-choosing panel over QFileDialog, handed to the store by the app shell.
+// The folder panel of the desktop: a QFileDialog that chooses one folder. The app shell hands it to
+// the ProjectStore, which decides what is asked and what the choice means.
 #include <QPointer>
 #include <QWidget>
 
@@ -9,11 +10,13 @@ namespace lf::ui {
 
 class FolderDialogChooser : public app::FolderChooser {
 public:
-    explicit FolderDialogChooser(QWidget* window) : window_(window) {}
+    // The panel is shown over parent (a window), or on its own without one.
+    explicit FolderDialogChooser(QWidget* parent = nullptr) : parent_(parent) {}
+
     std::optional<std::filesystem::path> chooseFolder(const app::FolderRequest& request) override;
 
 private:
-    QPointer<QWidget> window_;
+    QPointer<QWidget> parent_;
 };
 
 }  // namespace lf::ui

@@ -280,7 +280,16 @@ TEST_F(StoreBuild, AReportArrivingAfterTheStoreIsGoneDoesNothing) {
     SUCCEED();
 }
 
-class StorePublish : public StoreBuild {
+// The real steps: the gallery builder, curl and the Cloudflare publisher.
+class StoreUpload : public StoreBuild {
+protected:
+    void SetUp() override {
+        store = std::make_unique<ProjectStore>();
+        store->setWorkspace(workspace);
+    }
+};
+
+class StorePublish : public StoreUpload {
 protected:
     static void SetUpTestSuite() {
         lf::test::usePrivateKeyring();
@@ -290,14 +299,13 @@ protected:
 
     void SetUp() override {
         twin->resetAll();
-        store = std::make_unique<ProjectStore>();
-        store->setWorkspace(workspace);  // the real steps
+        StoreUpload::SetUp();
     }
 
     static inline std::unique_ptr<lf::test::CloudflareTwin> twin;
 };
 
-TEST_F(StorePublish, AnFtpUploadToARealServerEndsWithTheUploadSentence) {
+TEST_F(StoreUpload, AnFtpUploadToARealServerEndsWithTheUploadSentence) {
     const lf::test::PlainFtpServer server("anna", "secret word");
     const fs::path folder = lf::test::makePicturesFolder(
         temp.path(), "Rome", 3,

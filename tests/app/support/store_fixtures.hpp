@@ -43,6 +43,15 @@ public:
     std::vector<std::filesystem::path> revealed;
 };
 
+// "p1.jpg", "p2.jpg", …: the pictures of makeFolder. (Appended piece by piece: GCC 12 warns wrongly
+// about "literal + string" here, -Wrestrict.)
+inline std::string pictureName(int number) {
+    std::string name = "p";
+    name += std::to_string(number);
+    name += ".jpg";
+    return name;
+}
+
 // A folder "parent/name" with `count` small JPEG pictures "p1.jpg", "p2.jpg", … and, when
 // settingsJson is not empty, a lanternfold.json with those settings.
 std::filesystem::path makeFolder(const std::filesystem::path& parent, const std::string& name, int count,
