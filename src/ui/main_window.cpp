@@ -86,9 +86,10 @@ QSplitter* MainWindow::makePanes() {
     splitter->setHandleWidth(1);
     // A hairline between the panes, in the colour of the window's other separators.
     splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(mid); }"));
-    auto* items = new ItemList(store_, splitter);
-    auto* preview = new PreviewPane(store_, splitter);
-    settings_ = new SettingsPane(store_, splitter);
+    // Made without a parent (their other arguments have defaults); the splitter adopts them.
+    auto* items = new ItemList(store_);
+    auto* preview = new PreviewPane(store_);
+    settings_ = new SettingsPane(store_);
     applyWidth(items, itemListWidth);
     applyWidth(preview, previewWidth);
     applyWidth(settings_, settingsWidth);
