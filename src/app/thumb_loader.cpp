@@ -6,11 +6,11 @@
 
 #include "app/thumb_loader.hpp"
 
-#include <QFuture>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+#include <QMetaObject>
+#include <QThread>
 
 #include <chrono>
+#include <limits>
 #include <memory>
 
 namespace lf::app {
@@ -54,9 +54,14 @@ ThumbLoader& ThumbLoader::shared() {
 ThumbLoader::ThumbLoader(Decoder decoder, int capacity, QObject* parent)
     : QObject(parent), decoder_(decoder ? std::move(decoder) : Decoder(&ThumbLoader::decodeItem)) {
     cache_.setMaxCost(capacity);
+    pool_.setThreadPriority(QThread::LowPriority);
 }
 
-ThumbLoader::~ThumbLoader() = default;
+ThumbLoader::~ThumbLoader() {
+    // Decodes still queued are dropped; running ones finish and find the loader gone.
+    pool_.clear();
+    pool_.waitForDone();
+}
 
 QString ThumbLoader::cacheKey(const model::Item& item, int pixels) {
     using namespace std::chrono;
@@ -84,31 +89,43 @@ void ThumbLoader::request(const model::Item& item, int pixels, QObject* context,
         done(*image);
         return;
     }
-    // The pool thread gets its own copies; nothing of the loader is touched there.
-    QFuture<std::optional<QImage>> decoding =
-        QtConcurrent::run(QThreadPool::globalInstance(), [decoder = decoder_, item, pixels]() -> std::optional<QImage> {
-            try {
-                return decoder(item, pixels);
-            } catch (...) {
-                // A decoder that throws has simply produced nothing; the view shows its placeholder.
-                return std::nullopt;
-            }
-        });
-    // The continuation runs on the main thread (the loader's thread); a result arriving after the
-    // asking view has gone is still cached, only the callback is skipped.
+    // The pool thread gets its own copies; nothing of the loader is touched there. The result comes
+    // back by a queued call to the loader, on the main thread; a result arriving after the asking
+    // view has gone is still cached, only the callback is skipped.
     QPointer<QObject> asker(context);
     const bool hadContext = context != nullptr;
-    decoding.then(this, [this, key, asker, hadContext, done = std::move(done)](std::optional<QImage> image) {
-        if (image && !image->isNull()) {
-            image->setDevicePixelRatio(1.0);
-            cache_.insert(key, new QImage(*image), 1);
-            emit imageReady(key);
-        } else {
+    // The loader outlives every decode (its destructor waits for them), so the worker may hold it.
+    auto work = [self = this, decoder = decoder_, item, pixels, key, asker, hadContext, done = std::move(done)]() mutable {
+        std::optional<QImage> image;
+        try {
+            image = decoder(item, pixels);
+        } catch (...) {
+            // A decoder that throws has simply produced nothing; the view shows its placeholder.
             image.reset();
         }
-        if (hadContext && !asker) return;
-        done(std::move(image));
-    });
+        QMetaObject::invokeMethod(
+            self,
+            [self, key, image = std::move(image), asker, hadContext, done = std::move(done)]() mutable {
+                self->finished(key, std::move(image), asker, hadContext, done);
+            },
+            Qt::QueuedConnection);
+    };
+    // Newer requests get a higher priority; the counter wraps long before it could overflow.
+    sequence_ = sequence_ == std::numeric_limits<int>::max() ? 0 : sequence_ + 1;
+    pool_.start(std::move(work), sequence_);
+}
+
+void ThumbLoader::finished(const QString& key, std::optional<QImage> image, QPointer<QObject> asker, bool hadContext,
+                           const std::function<void(std::optional<QImage>)>& done) {
+    if (image && !image->isNull()) {
+        image->setDevicePixelRatio(1.0);
+        cache_.insert(key, new QImage(*image), 1);
+        emit imageReady(key);
+    } else {
+        image.reset();
+    }
+    if (hadContext && !asker) return;
+    done(std::move(image));
 }
 
 std::optional<QImage> ThumbLoader::decodeItem(const model::Item& item, int pixels) {

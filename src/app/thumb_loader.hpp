@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 #include <optional>
@@ -65,8 +66,16 @@ signals:
     void imageReady(const QString& key);
 
 private:
+    void finished(const QString& key, std::optional<QImage> image, QPointer<QObject> asker, bool hadContext,
+                  const std::function<void(std::optional<QImage>)>& done);
+
     Decoder decoder_;
     QCache<QString, QImage> cache_;
+    // Decoding has a pool of its own at low thread priority, so that a folder of thousands of
+    // pictures never takes the processor from the window; the newest request runs first, since it
+    // is the one on screen.
+    QThreadPool pool_;
+    int sequence_ = 0;
 };
 
 }  // namespace lf::app

@@ -48,6 +48,14 @@ ItemList::ItemList(app::ProjectStore& store, app::ThumbLoader& loader, QWidget* 
     view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view_->setTextElideMode(Qt::ElideMiddle);
 
+    model_->setVisibleRows([this] {
+        const QRect area = view_->viewport()->rect();
+        const QModelIndex top = view_->indexAt(area.topLeft());
+        const QModelIndex bottom = view_->indexAt(QPoint(area.left(), area.bottom()));
+        if (!top.isValid()) return std::pair<int, int>(0, -1);
+        return std::pair<int, int>(top.row(), bottom.isValid() ? bottom.row() : model_->rowCount() - 1);
+    });
+
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);

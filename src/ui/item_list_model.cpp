@@ -11,6 +11,9 @@ namespace lf::ui {
 ItemListModel::ItemListModel(app::ProjectStore& store, app::ThumbLoader& loader, QObject* parent)
     : QAbstractListModel(parent), store_(store), loader_(loader) {
     connect(&store_, &app::ProjectStore::projectChanged, this, &ItemListModel::projectChanged);
+    askTimer_.setSingleShot(true);
+    askTimer_.setInterval(40);
+    connect(&askTimer_, &QTimer::timeout, this, &ItemListModel::askForDrawnRows);
     projectChanged();
 }
 
@@ -49,16 +52,28 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const {
             if (auto image = loader_.cached(*item, thumbPixels)) return *image;
             const QString key = app::ThumbLoader::cacheKey(*item, thumbPixels);
             if (thumbs_.contains(key)) return QImage();  // on its way, or failed for this version
-            thumbs_.insert(key, Thumb::pending);
-            ++requests_;
-            auto* self = const_cast<ItemListModel*>(this);
-            loader_.request(*item, thumbPixels, self, [self, key](std::optional<QImage> image) {
-                self->thumbnailArrived(key, image.has_value());
-            });
+            drawn_.insert(index.row());
+            if (!askTimer_.isActive()) const_cast<QTimer&>(askTimer_).start();
             return QImage();
         }
         default:
             return {};
+    }
+}
+
+void ItemListModel::askForDrawnRows() {
+    const auto [first, last] = visibleRows_ ? visibleRows_() : std::pair<int, int>(0, rowCount() - 1);
+    const QSet<int> rows = std::exchange(drawn_, {});
+    for (int row : rows) {
+        if (row < first || row > last) continue;  // scrolled away; drawn again, asked again
+        const model::Item* item = itemAt(row);
+        if (!item || item->kind == model::MediaKind::audio) continue;
+        const QString key = app::ThumbLoader::cacheKey(*item, thumbPixels);
+        if (thumbs_.contains(key) || loader_.cached(*item, thumbPixels)) continue;
+        thumbs_.insert(key, Thumb::pending);
+        ++requests_;
+        loader_.request(*item, thumbPixels, this,
+                        [this, key](std::optional<QImage> image) { thumbnailArrived(key, image.has_value()); });
     }
 }
 
@@ -113,6 +128,7 @@ void ItemListModel::projectChanged() {
         names.reserve(before.size());
         for (const QModelIndex& old : before) names.push_back(items_[size_t(old.row())].fileName());
         remember();
+        drawn_.clear();  // rows are drawn again at their new places
         QModelIndexList after;
         after.reserve(before.size());
         for (const std::string& name : names) after.append(index(rowOf(name)));
@@ -122,6 +138,7 @@ void ItemListModel::projectChanged() {
         beginResetModel();
         remember();
         thumbs_.clear();
+        drawn_.clear();
         endResetModel();
     }
 }

@@ -8,6 +8,11 @@
 #include <QHash>
 #include <QImage>
 #include <QPointer>
+#include <QSet>
+#include <QTimer>
+
+#include <functional>
+#include <utility>
 
 #include <optional>
 #include <string>
@@ -58,9 +63,16 @@ public:
     // How many thumbnail decodes rows have asked for (the benchmark and tests watch it).
     int thumbnailRequests() const { return requests_; }
 
+    // The rows on screen now, first and last (inclusive). Drawn rows are asked for together a
+    // moment after drawing, and only those still on screen then: a fast scroll through thousands
+    // of rows decodes what the person stops at, not everything that flew past. Without it every
+    // drawn row is asked for.
+    void setVisibleRows(std::function<std::pair<int, int>()> visibleRows) { visibleRows_ = std::move(visibleRows); }
+
 private:
     void projectChanged();
     void thumbnailArrived(const QString& key, bool decoded);
+    void askForDrawnRows();
 
     app::ProjectStore& store_;
     app::ThumbLoader& loader_;
@@ -71,6 +83,9 @@ private:
     enum class Thumb { pending, failed };
     mutable QHash<QString, Thumb> thumbs_;
     mutable int requests_ = 0;
+    std::function<std::pair<int, int>()> visibleRows_;
+    mutable QSet<int> drawn_;  // rows drawn without their thumbnail since the last ask
+    QTimer askTimer_;
 };
 
 }  // namespace lf::ui
