@@ -2,11 +2,13 @@
 // The password lock of a published gallery: the inputs Lanternfold prepares for its password
 // program (resources/worker.js), which runs as the gallery's Worker on Cloudflare.
 //
-// A locked site is deployed with three modules and one more binding than an open one:
+// A locked site is deployed with three modules and three more bindings than an open one:
 //   "lanternfold.js"  the password program, worker.js as shipped (loadLockProgram)
 //   "lock-config.js"  `export const LOCK = {…};` with the salted PBKDF2 hash of the password and the
 //                     login page's title, language, theme and texts (lockConfigScript)
 //   LF_SECRET         a secret_text binding holding the site key, which signs the session cookie
+//   LF_VISITOR_LIMIT, LF_SITE_LIMIT
+//                     ratelimit bindings that throttle password guessing (login_limits.hpp)
 // and its assets configuration carries "run_worker_first": true, so that every request, also for
 // static files, passes through the password program. The password itself never leaves the computer.
 #include <filesystem>

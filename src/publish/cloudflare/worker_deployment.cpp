@@ -5,6 +5,7 @@
 
 #include "platform/text.hpp"
 #include "publish/cloudflare/cloudflare_publisher.hpp"
+#include "publish/cloudflare/login_limits.hpp"
 #include "publish/cloudflare/multipart.hpp"
 #include "publish/cloudflare/site_names.hpp"
 
@@ -46,7 +47,11 @@ PublishResult CloudflarePublisher::publish(const std::filesystem::path& folder, 
                          {"compatibility_date", "2025-09-01"},
                          {"bindings", bindings},
                          {"assets", Json{{"jwt", assets.completionToken}, {"config", config}}}};
-    if (locked) addLockToMetadata(metadata, *locked);
+    if (locked) {
+        addLockToMetadata(metadata, *locked);
+        // Throttles password guessing at the edge; the password program works without it too.
+        addLoginLimitsToMetadata(metadata, siteName_);
+    }
 
     std::vector<MultipartPart> parts;
     parts.push_back({"metadata", std::nullopt, "application/json", json::compact(metadata)});

@@ -409,7 +409,9 @@ TEST_F(PublishTest, LockedSiteIsServedThroughThePasswordProgram) {
     EXPECT_EQ(upload["parts"][2]["text"], lockConfigScript(lock));
     const Json metadata = lastMetadata(requests);
     EXPECT_EQ(metadata["bindings"], Json::parse(R"([{"type":"assets","name":"ASSETS"},
-        {"type":"secret_text","name":"LF_SECRET","text":"c2l0ZSBrZXkgb2YgdGhlIHByaXZhdGUgZ2FsbGVyeSE="}])"));
+        {"type":"secret_text","name":"LF_SECRET","text":"c2l0ZSBrZXkgb2YgdGhlIHByaXZhdGUgZ2FsbGVyeSE="},
+        {"type":"ratelimit","name":"LF_VISITOR_LIMIT","namespace_id":"588536391","simple":{"limit":10,"period":60}},
+        {"type":"ratelimit","name":"LF_SITE_LIMIT","namespace_id":"725917662","simple":{"limit":60,"period":60}}])"));
     EXPECT_EQ(metadata["assets"]["config"]["run_worker_first"], true);
 
     // Every request passes through the password program, static files included; the cover stays
