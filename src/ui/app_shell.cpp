@@ -49,6 +49,8 @@ void AppShell::saveOnQuit() {
 }
 
 int runWindow(int argc, char** argv, std::optional<std::filesystem::path> folder) {
+    // Qt Multimedia's FFmpeg backend plays the usual movies without extra GStreamer plugins.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Lanternfold"));
     QApplication::setApplicationName(QStringLiteral("Lanternfold"));
