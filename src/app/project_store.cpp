@@ -581,7 +581,10 @@ void ProjectStore::autosave() { saveNow(SaveErrors::quiet); }
 void ProjectStore::build(Destination destination) {
     if (!project_ || isBuilding_) return;
 
-    const TypedSecrets secrets{password_.toStdString(), cloudflareToken_.toStdString(), galleryPassword_.toStdString()};
+    TypedSecrets secrets;
+    secrets.ftpPassword = password_.toStdString();
+    secrets.cloudflareToken = cloudflareToken_.toStdString();
+    secrets.galleryPassword = galleryPassword_.toStdString();
     KeychainSecretStore secretStore;
     model::Project checked = *project_;
     if (const std::optional<std::string> alert = checkAndStoreCredentials(destination, checked, secrets, secretStore)) {

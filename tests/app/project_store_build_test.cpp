@@ -164,7 +164,8 @@ TEST_F(StoreBuild, ACloudflareBuildStoresTheTrimmedTokenSavesTheSuggestedNameAnd
     EXPECT_EQ(store->progress(), 1);
     EXPECT_FALSE(store->alertMessage());
     // Every report of the steps reached the status line, in order.
-    EXPECT_EQ(statuses, (std::vector<QString>{"Starting…", "Writing pages", store->status()}));
+    EXPECT_EQ(statuses, (std::vector<QString>{"Starting…", "Checking for a home page…", "Writing pages",
+                                              "Updating the home page…", store->status()}));
     ASSERT_TRUE(standIn.publisher);
     EXPECT_EQ(standIn.publisher->token(), "the-token");
     EXPECT_EQ(standIn.publisher->siteName(), "roman-holiday");

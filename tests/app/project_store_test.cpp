@@ -333,6 +333,19 @@ TEST_F(Store, DetailsOfAReplacedFolderNeverReachTheNewProject) {
     }
 }
 
+TEST_F(Store, OpeningAFolderWithNothingToReadWhileDetailsAreReadEndsTheReading) {
+    // The reader of the first folder is cancelled by the open, and the new folder has no picture
+    // whose details are missing: the busy flag must still go off.
+    const fs::path first = makeFolder(temp.path(), "Rome", 45);
+    const fs::path empty = makeFolder(temp.path(), "Empty", 0);
+    store->open(first);
+    LF_TRY_VERIFY(!store->isOpening());
+    ASSERT_TRUE(store->isReadingDetails());
+    store->open(empty);
+    waitUntilOpen(empty);
+    EXPECT_FALSE(store->isReadingDetails());
+}
+
 TEST_F(Store, APlaceholderFileOfCloudStorageIsNotRead) {
     const fs::path folder = makeFolder(temp.path(), "Rome", 1);
     lf::testing::exiftool({{folder / "p1.jpg", {"-IPTC:Caption-Abstract=Here"}}});

@@ -6,9 +6,11 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include <QString>
 #include <QTest>
 #include <QUrl>
 
@@ -20,6 +22,9 @@
 #define LF_TRY_VERIFY(condition)                                                            \
     ASSERT_TRUE(QTest::qWaitFor([&]() { return static_cast<bool>(condition); }, 30000)) \
         << "still false after waiting: " #condition
+
+// Texts in failure messages as text, not as a list of UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace lf::test {
 
