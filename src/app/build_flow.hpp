@@ -129,8 +129,9 @@ struct BuildOperations {
                                                      const StopToken& stop)>
         publish;
 
-    // GalleryBuilder::build, uploadFolder and CloudflarePublisher::publish.
-    static BuildOperations standard();
+    // GalleryBuilder::build making `workers` items at once (0: one per core), uploadFolder and
+    // CloudflarePublisher::publish.
+    static BuildOperations standard(int workers = 0);
 };
 
 // What a build that went through produced.
