@@ -10,13 +10,17 @@ namespace {
 const char* usageText =
     "Usage:\n"
     "  lanternfold                                  open the main window\n"
-    "  lanternfold build FOLDER [--output DIR]      build the folder's gallery and print its index page\n"
+    "  lanternfold build FOLDER [--output DIR] [--jobs N]\n"
+    "                                               build the folder's gallery and print its index\n"
+    "                                               page; --jobs makes N items at once (default: one\n"
+    "                                               per core)\n"
     "  lanternfold list FOLDER [--json]             list the pictures, movies and sounds of a folder\n"
     "                                               in display order: file name, kind, date (RFC 3339\n"
     "                                               local time, e.g. 2023-07-14T18:05:09+02:00) and\n"
     "                                               caption, separated by tabs; --json for a JSON array\n"
-    "  lanternfold publish FOLDER --cloudflare      build, then publish to Cloudflare\n"
-    "  lanternfold publish FOLDER --ftp             build, then upload by FTP or FTPS\n"
+    "  lanternfold publish FOLDER --cloudflare [--jobs N]\n"
+    "                                               build, then publish to Cloudflare\n"
+    "  lanternfold publish FOLDER --ftp [--jobs N]  build, then upload by FTP or FTPS\n"
     "  lanternfold --help                           show this help\n"
     "  lanternfold --version                        show the version\n";
 
