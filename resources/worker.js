@@ -9,6 +9,8 @@
 //     button, password).
 //   env.LF_SECRET: the site key, the only secret the Worker has; it signs the session cookie.
 //   env.ASSETS: the gallery's static files.
+//   env.LF_VISITOR_LIMIT and env.LF_SITE_LIMIT (optional): Workers Rate Limiting bindings that
+//     throttle password guessing.
 //
 // How a visit goes:
 //   - A path listed in LOCK.open (the gallery manifest and the cover picture, which the home page
@@ -24,11 +26,21 @@
 //     The signature also covers the password's salt and hash, so changing the password or the site
 //     key signs everybody out. A signature is accepted for at most 30 days, so that a copied cookie
 //     does not open the gallery for ever in a browser that restores its sessions.
+//   - Password guessing is throttled: before each password check the Worker asks two Workers Rate
+//     Limiting bindings, LF_VISITOR_LIMIT (keyed by this site and the visitor's address) and then
+//     LF_SITE_LIMIT (keyed by this site alone). When either says no, the login page answers 429
+//     with a short "too many attempts" line in the page's language, and PBKDF2 does not run. A
+//     Worker deployed without these bindings (by an older Lanternfold) checks every password.
+//   - Only HTTPS: a request over plain http: is sent to the same address over https: (308) before
+//     anything else, so no login form, password or cookie ever travels in clear text, and every
+//     answer over https: carries Strict-Transport-Security, so the browser keeps to https: on later
+//     visits even on a custom domain that the browsers' preload list does not cover.
 // Paths beginning with "/." can never be gallery files (Lanternfold never uploads hidden files),
 // so the login address cannot hide a file of the gallery.
 //
-// Only standard Worker APIs are used (fetch handler, env.ASSETS.fetch, crypto.subtle, Request,
-// Response, URL), and PBKDF2 never runs with more than 100000 iterations, the most Cloudflare allows.
+// Only standard Worker APIs are used (fetch handler, env.ASSETS.fetch, the Rate Limiting
+// bindings' limit(), crypto.subtle, Request, Response, URL), and PBKDF2 never runs with more than
+// 100000 iterations, the most Cloudflare allows.
 
 import { LOCK } from "./lock-config.js";
 
@@ -42,48 +54,71 @@ const CLOCK_SKEW_SECONDS = 5 * 60;
 // The login form is tiny; a larger body is refused before it is read whole.
 const MAX_FORM_BYTES = 16 * 1024;
 const MAX_RETURN_LENGTH = 2048;
+// A year, the usual lasting choice. No includeSubDomains: other hosts under a custom domain's
+// parent are not the gallery's to decide for.
+const STRICT_TRANSPORT = "max-age=31536000";
+// How long a throttled visitor is asked to wait: the window of the limits Lanternfold deploys.
+const THROTTLE_WAIT_SECONDS = 60;
+
+// The line shown instead of the login prompt's error when the limits say no. The texts of
+// lock-config.js come from the application; this one is the Worker's own, chosen by LOCK.lang
+// exactly as the application chooses the other texts (an unknown code gives English).
+const THROTTLE_TEXTS = {
+  en: "Too many attempts. Wait a minute and try again.",
+  fr: "Trop de tentatives. Patientez une minute, puis réessayez.",
+  de: "Zu viele Versuche. Warten Sie eine Minute und versuchen Sie es dann erneut.",
+  it: "Troppi tentativi. Attendi un minuto e riprova.",
+  nl: "Te veel pogingen. Wacht een minuut en probeer het opnieuw.",
+};
 
 const encoder = new TextEncoder();
 
 export default {
   async fetch(request, env) {
     const url = new URL(request.url);
-
-    if (isOpenPath(url.pathname)) {
-      return env.ASSETS.fetch(request);
+    if (url.protocol !== "https:") {
+      return toHttps(url);
     }
-
-    const secret = typeof env.LF_SECRET === "string" ? env.LF_SECRET : "";
-    if (secret === "") {
-      // Without the site key no session can be checked; stay closed rather than open.
-      return new Response("This gallery is not available right now.\n", {
-        status: 503,
-        headers: { "Content-Type": "text/plain; charset=utf-8", "Cache-Control": "no-store" },
-      });
-    }
-
-    const signedIn = await hasValidSession(request, secret);
-
-    if (url.pathname === LOGIN_PATH) {
-      if (request.method === "POST") {
-        return login(request, url, secret);
-      }
-      if (request.method === "GET" || request.method === "HEAD") {
-        const next = safeReturnPath(url.searchParams.get("next"), url);
-        if (signedIn) {
-          return redirect(url, next, null);
-        }
-        return loginPage(request, next, false);
-      }
-      return new Response(null, { status: 405, headers: { Allow: "GET, HEAD, POST" } });
-    }
-
-    if (signedIn) {
-      return privately(await env.ASSETS.fetch(request));
-    }
-    return loginPage(request, url.pathname + url.search, false);
+    return strictTransport(await answer(request, env, url));
   },
 };
+
+// The answer to a request over https:, before the Strict-Transport-Security header is added.
+async function answer(request, env, url) {
+  if (isOpenPath(url.pathname)) {
+    return env.ASSETS.fetch(request);
+  }
+
+  const secret = typeof env.LF_SECRET === "string" ? env.LF_SECRET : "";
+  if (secret === "") {
+    // Without the site key no session can be checked; stay closed rather than open.
+    return new Response("This gallery is not available right now.\n", {
+      status: 503,
+      headers: { "Content-Type": "text/plain; charset=utf-8", "Cache-Control": "no-store" },
+    });
+  }
+
+  const signedIn = await hasValidSession(request, secret);
+
+  if (url.pathname === LOGIN_PATH) {
+    if (request.method === "POST") {
+      return login(request, url, secret, env);
+    }
+    if (request.method === "GET" || request.method === "HEAD") {
+      const next = safeReturnPath(url.searchParams.get("next"), url);
+      if (signedIn) {
+        return redirect(url, next, null);
+      }
+      return loginPage(request, next, false);
+    }
+    return new Response(null, { status: 405, headers: { Allow: "GET, HEAD, POST" } });
+  }
+
+  if (signedIn) {
+    return privately(await env.ASSETS.fetch(request));
+  }
+  return loginPage(request, url.pathname + url.search, false);
+}
 
 function isOpenPath(pathname) {
   return Array.isArray(LOCK.open) && LOCK.open.includes(pathname);
@@ -91,7 +126,7 @@ function isOpenPath(pathname) {
 
 // --- Logging in -------------------------------------------------------------------------------
 
-async function login(request, url, secret) {
+async function login(request, url, secret, env) {
   const form = await readForm(request);
   if (form === null) {
     return new Response("The login form was too large.\n", {
@@ -100,6 +135,9 @@ async function login(request, url, secret) {
     });
   }
   const next = safeReturnPath(form.get("next"), url);
+  if (!(await withinLoginLimits(request, env))) {
+    return loginPage(request, next, false, true);
+  }
   const password = form.get("password") ?? "";
   if (!(await passwordMatches(password))) {
     return loginPage(request, next, true);
@@ -218,6 +256,96 @@ function privately(response) {
   const copy = new Response(response.body, response);
   copy.headers.set("Cache-Control", "private, no-cache");
   return copy;
+}
+
+// --- Only HTTPS -------------------------------------------------------------------------------
+
+// The same address over https:, for a request that came over plain http: (possible on a custom
+// domain whose zone does not force HTTPS). 308 keeps the method, so a form posted over http: is
+// posted again over https:; nothing of the request is read or answered here, and no HSTS header
+// is sent, as browsers ignore it over http:. The port is dropped: Cloudflare serves HTTPS on 443,
+// while the plain-HTTP ports it also listens on carry no HTTPS.
+function toHttps(url) {
+  const target = new URL(url.href);
+  target.protocol = "https:";
+  target.port = "";
+  return new Response(null, { status: 308, headers: { Location: target.href } });
+}
+
+function strictTransport(response) {
+  const copy = new Response(response.body, response);
+  copy.headers.set("Strict-Transport-Security", STRICT_TRANSPORT);
+  return copy;
+}
+
+// --- Login throttling -------------------------------------------------------------------------
+
+// Asks the per-visitor limit, then the per-site one, each once per password check; false when
+// either says no. The per-site limit is only asked for visitors within their own, so one visitor
+// guessing alone cannot use up the site's allowance for everybody else. The keys carry the site's
+// salt, so they stay apart from any other site or Worker that shares a limiter namespace. A
+// missing binding (an older deployment) counts as a yes, and so does a limiter that fails: the
+// throttle is an extra guard, and a fault of Cloudflare's must not shut the owner's family out.
+async function withinLoginLimits(request, env) {
+  const site = typeof LOCK.salt === "string" ? LOCK.salt : "";
+  const checks = [
+    [env.LF_VISITOR_LIMIT, `lanternfold-login:${site}:${visitorAddress(request)}`],
+    [env.LF_SITE_LIMIT, `lanternfold-login:${site}`],
+  ];
+  for (const [limiter, key] of checks) {
+    if (!limiter || typeof limiter.limit !== "function") {
+      continue;
+    }
+    let outcome;
+    try {
+      outcome = await limiter.limit({ key });
+    } catch {
+      continue;
+    }
+    if (outcome && outcome.success === false) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The visitor as Cloudflare reports them (CF-Connecting-IP, which Cloudflare sets itself and a
+// visitor cannot forge). An IPv6 address counts by its /64 network: one household or server
+// usually holds a whole /64 and could otherwise give every guess an address of its own.
+function visitorAddress(request) {
+  const address = (request.headers.get("CF-Connecting-IP") || "").trim().toLowerCase();
+  if (!address.includes(":")) {
+    return address;
+  }
+  return ipv6Network(address) ?? address;
+}
+
+// "2001:db8:1:2:3:4:5:6" and "2001:db8:1:2::7" both give "2001:db8:1:2::/64"; null for text that
+// is not a plain IPv6 address (addresses with an embedded IPv4 part are then taken whole).
+function ipv6Network(address) {
+  const halves = address.split("::");
+  if (halves.length > 2) {
+    return null;
+  }
+  const head = halves[0] === "" ? [] : halves[0].split(":");
+  const tail = halves.length === 2 && halves[1] !== "" ? halves[1].split(":") : [];
+  let groups = head;
+  if (halves.length === 2) {
+    const missing = 8 - head.length - tail.length;
+    if (missing < 1) {
+      return null;
+    }
+    groups = [...head, ...Array(missing).fill("0"), ...tail];
+  }
+  if (groups.length !== 8 || !groups.every((group) => /^[0-9a-f]{1,4}$/.test(group))) {
+    return null;
+  }
+  return groups.slice(0, 4).map((group) => group.replace(/^0+(?=.)/, "")).join(":") + "::/64";
+}
+
+function throttleText() {
+  const lang = typeof LOCK.lang === "string" ? LOCK.lang : "";
+  return Object.hasOwn(THROTTLE_TEXTS, lang) ? THROTTLE_TEXTS[lang] : THROTTLE_TEXTS.en;
 }
 
 // --- Sessions ---------------------------------------------------------------------------------
@@ -348,7 +476,9 @@ const LOCK_MARK =
   '<svg class="mark" viewBox="0 0 24 24" aria-hidden="true" fill="none" stroke="currentColor" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round">' +
   '<rect x="4.5" y="10.5" width="15" height="10" rx="1.5"/><path d="M8 10.5V7.5a4 4 0 0 1 8 0v3"/><path d="M12 14.5v2.5"/></svg>';
 
-function loginPage(request, next, wrong) {
+// The login page: after a wrong password with the wrong-password text (401), when the login
+// limits said no with the throttle text and status 429.
+function loginPage(request, next, wrong, throttled = false) {
   const title = typeof LOCK.title === "string" ? LOCK.title : "";
   const lang = typeof LOCK.lang === "string" && LOCK.lang !== "" ? LOCK.lang : "en";
   const html =
@@ -370,26 +500,29 @@ function loginPage(request, next, wrong) {
     `<p class="prompt">${escapeHtml(text("prompt"))}</p>\n` +
     `<form method="post" action="${LOGIN_PATH}" accept-charset="utf-8">\n` +
     (wrong ? `<p class="wrong" id="wrong" role="alert">${escapeHtml(text("wrong"))}</p>\n` : "") +
+    (throttled ? `<p class="wrong" id="throttled" role="alert">${escapeHtml(throttleText())}</p>\n` : "") +
     `<input type="hidden" name="next" value="${escapeHtml(next)}">\n` +
     `<label for="password">${escapeHtml(text("password"))}</label>\n` +
     '<input type="password" id="password" name="password" autocomplete="current-password" required autofocus' +
     (wrong ? ' aria-invalid="true" aria-describedby="wrong"' : "") +
+    (throttled ? ' aria-describedby="throttled"' : "") +
     ">\n" +
     `<button type="submit">${escapeHtml(text("button"))}</button>\n` +
     "</form>\n" +
     "</main>\n" +
     "</body>\n" +
     "</html>\n";
-  return new Response(request.method === "HEAD" ? null : html, {
-    status: 401,
-    headers: {
-      "Content-Type": "text/html; charset=utf-8",
-      "Cache-Control": "no-store",
-      "Content-Security-Policy":
-        "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; base-uri 'none'; frame-ancestors 'none'",
-      "Referrer-Policy": "same-origin",
-      "X-Content-Type-Options": "nosniff",
-      "X-Robots-Tag": "noindex",
-    },
-  });
+  const headers = {
+    "Content-Type": "text/html; charset=utf-8",
+    "Cache-Control": "no-store",
+    "Content-Security-Policy":
+      "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; base-uri 'none'; frame-ancestors 'none'",
+    "Referrer-Policy": "same-origin",
+    "X-Content-Type-Options": "nosniff",
+    "X-Robots-Tag": "noindex",
+  };
+  if (throttled) {
+    headers["Retry-After"] = String(THROTTLE_WAIT_SECONDS);
+  }
+  return new Response(request.method === "HEAD" ? null : html, { status: throttled ? 429 : 401, headers });
 }

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/file_descriptor.hpp"
+
 namespace lf::media {
 
 namespace {
@@ -16,7 +18,7 @@ using vips::VImage;
 bool isPictureLoader(const std::string& loader) {
     for (const char* prefix : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadGif", "VipsForeignLoadNsgif",
                                "VipsForeignLoadWebp", "VipsForeignLoadTiff", "VipsForeignLoadHeif"}) {
-        if (loader.rfind(prefix, 0) == 0) return true;
+        if (loader.starts_with(prefix)) return true;
     }
     return false;
 }
@@ -55,11 +57,10 @@ std::optional<ImageSource> ImageSource::open(const std::filesystem::path& file) 
     ImageSource source;
     source.path_ = file;
     {
-        const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        if (descriptor < 0) return std::nullopt;
+        const platform::FileDescriptor descriptor(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!descriptor.isOpen()) return std::nullopt;
         // libvips reads through its own duplicate of the descriptor and closes that when done.
-        VipsSource* opened = vips_source_new_from_descriptor(descriptor);
-        ::close(descriptor);
+        VipsSource* opened = vips_source_new_from_descriptor(descriptor.get());
         if (opened == nullptr) {
             vips_error_clear();
             return std::nullopt;

@@ -13,24 +13,20 @@
 namespace lf::model {
 
 ReadOnlyFileIo::ReadOnlyFileIo(const std::filesystem::path& file) : path_(file.string()) {
-    descriptor_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor_ < 0) return;
+    descriptor_ = platform::FileDescriptor(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!descriptor_.isOpen()) return;
     struct stat info {};
-    if (::fstat(descriptor_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(descriptor_);
-        descriptor_ = -1;
+    if (::fstat(descriptor_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        descriptor_.reset();
         return;
     }
     size_ = info.st_size;
 }
 
-ReadOnlyFileIo::~ReadOnlyFileIo() {
-    munmap();
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
+ReadOnlyFileIo::~ReadOnlyFileIo() { munmap(); }
 
 int ReadOnlyFileIo::open() {
-    if (descriptor_ < 0) return 1;
+    if (!descriptor_.isOpen()) return 1;
     position_ = 0;
     eof_ = false;
     error_ = 0;
@@ -61,10 +57,10 @@ Exiv2::DataBuf ReadOnlyFileIo::read(long count) {
 }
 
 long ReadOnlyFileIo::read(Exiv2::byte* buffer, long count) {
-    if (descriptor_ < 0 || count <= 0) return 0;
+    if (!descriptor_.isOpen() || count <= 0) return 0;
     long total = 0;
     while (total < count) {
-        const ssize_t got = ::pread(descriptor_, buffer + total, static_cast<size_t>(count - total), position_ + total);
+        const ssize_t got = ::pread(descriptor_.get(), buffer + total, static_cast<size_t>(count - total), position_ + total);
         if (got < 0) {
             if (errno == EINTR) continue;
             error_ = errno;
@@ -96,8 +92,8 @@ int ReadOnlyFileIo::seek(long offset, Position from) {
 
 Exiv2::byte* ReadOnlyFileIo::mmap(bool writeable) {
     if (writeable) throw Exiv2::Error(Exiv2::kerFunctionNotSupported, "ReadOnlyFileIo::mmap for writing");
-    if (mapped_ == nullptr && descriptor_ >= 0 && size_ > 0) {
-        void* mapped = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_PRIVATE, descriptor_, 0);
+    if (mapped_ == nullptr && descriptor_.isOpen() && size_ > 0) {
+        void* mapped = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_PRIVATE, descriptor_.get(), 0);
         if (mapped == MAP_FAILED) throw Exiv2::Error(Exiv2::kerCallFailed, path_, std::strerror(errno), "mmap");
         mapped_ = mapped;
     }
@@ -114,7 +110,7 @@ long ReadOnlyFileIo::tell() const { return static_cast<long>(position_); }
 
 size_t ReadOnlyFileIo::size() const { return static_cast<size_t>(size_); }
 
-bool ReadOnlyFileIo::isopen() const { return descriptor_ >= 0; }
+bool ReadOnlyFileIo::isopen() const { return descriptor_.isOpen(); }
 
 int ReadOnlyFileIo::error() const { return error_; }
 

@@ -14,6 +14,8 @@
 #include <exiv2/exiv2.hpp>
 #pragma GCC diagnostic pop
 
+#include "platform/file_descriptor.hpp"
+
 namespace lf::model {
 
 class ReadOnlyFileIo : public Exiv2::BasicIo {
@@ -50,7 +52,7 @@ public:
 
 private:
     std::string path_;
-    int descriptor_ = -1;
+    platform::FileDescriptor descriptor_;
     off_t size_ = 0;
     off_t position_ = 0;
     bool eof_ = false;

@@ -2,7 +2,9 @@
 // Cloudflare double, where its Worker (resources/worker.js) really runs in workerd, then visited in
 // headless Chromium: the login page in the gallery's look and language, a wrong and a right
 // password, the session across pages and browser contexts, the open files, forged and tampered
-// cookies, and return addresses that point to other sites.
+// cookies, return addresses that point to other sites, and password guessing held back by the
+// login limits. Every login of this file comes from one address (127.0.0.1), which may try ten
+// passwords a minute: the tests before the last one stay below that, and the last one runs into it.
 //
 // Environment: LF_BINARY (the lanternfold program), LF_SOURCE_DIR (the source tree: the double and
 // scripts/with-test-keyring.sh), LF_BROWSER_OUT (a folder for the pictures, the site and a
@@ -29,6 +31,7 @@ const COOKIE = '__Host-lanternfold-session';
 const PROMPT = 'Cette galerie est privée. Saisissez le mot de passe pour la voir.';
 const WRONG = 'Ce mot de passe ne fonctionne pas. Réessayez.';
 const BUTTON = 'Voir la galerie';
+const THROTTLED = 'Trop de tentatives. Patientez une minute, puis réessayez.';
 
 let twin;
 let ready;
@@ -262,5 +265,38 @@ test('a login whose return address points to another site stays on this one', as
   await logIn(page, PASSWORD);
   assert.equal(new URL(page.url()).pathname, '/p/tibre');
   assert.equal(await isLoginPage(page), false);
+  await page.context().close();
+});
+
+test('too many passwords within a minute are refused in the gallery’s language and look, the right one too', async () => {
+  // The limit counts in fixed minutes. Starting early in one keeps the wrong passwords below and
+  // the right one after them in the same minute.
+  const left = 60000 - (Date.now() % 60000);
+  if (left < 15000) await new Promise((resolve) => setTimeout(resolve, left + 10));
+  const page = await freshPage();
+  const first = await page.goto(`${ORIGIN}/`);
+  assert.equal(first.headers()['strict-transport-security'], 'max-age=31536000');
+  const loginLook = await lookOf(page);
+
+  // The earlier tests used some of this minute's ten checks; eleven wrong ones surely reach the limit.
+  let status;
+  for (let attempt = 1; attempt <= 11 && status !== 429; attempt++) {
+    await page.fill('#password', `devinette ${attempt}`);
+    const [response] = await Promise.all([page.waitForNavigation(), page.click('button[type=submit]')]);
+    status = response.status();
+    assert.ok(status === 401 || status === 429, `attempt ${attempt}: ${status}`);
+  }
+  assert.equal(status, 429);
+  assert.ok(await isLoginPage(page));
+  assert.equal(await page.getAttribute('html', 'lang'), 'fr');
+  assert.equal((await page.textContent('#throttled')).trim(), THROTTLED);
+  assert.equal(await page.locator('#wrong').count(), 0);
+  assert.deepEqual(await lookOf(page), loginLook);
+  await page.screenshot({ path: path.join(outRoot, 'screenshots', 'throttled.png') });
+
+  await logIn(page, PASSWORD);
+  assert.ok(await isLoginPage(page), 'the right password is not checked while the limit holds');
+  assert.equal((await page.textContent('#throttled')).trim(), THROTTLED);
+  assert.equal(await sessionCookie(page), undefined);
   await page.context().close();
 });

@@ -46,18 +46,53 @@ for (const [name, content] of Object.entries(files)) {
 
 const running = [];
 
-// One Worker deployed like a locked gallery; secret null leaves LF_SECRET out.
-function deploy(lockConfig, secret) {
+// The login limits Lanternfold deploys with a locked site (login_limits.hpp; the C++ tests check
+// the upload metadata that carries them): 10 password checks a minute per visitor, 60 per site.
+const LOGIN_LIMITS = {
+  LF_VISITOR_LIMIT: { simple: { limit: 10, period: 60 } },
+  LF_SITE_LIMIT: { simple: { limit: 60, period: 60 } },
+};
+
+// Put in front of the password program when a test counts PBKDF2 runs: it counts every PBKDF2
+// derivation and tells the count at /.test/pbkdf2-runs (a path the program never serves).
+const COUNTING_ENTRY = `
+import program from "./lanternfold.js";
+let runs = 0;
+const subtle = Object.getPrototypeOf(crypto.subtle);
+const deriveBits = subtle.deriveBits;
+Object.defineProperty(subtle, "deriveBits", {
+  configurable: true, writable: true,
+  value: function (algorithm, ...rest) {
+    if (String(algorithm && algorithm.name).toUpperCase() === "PBKDF2") runs++;
+    return deriveBits.call(this, algorithm, ...rest);
+  },
+});
+export default {
+  fetch(request, env, context) {
+    if (new URL(request.url).pathname === "/.test/pbkdf2-runs") return new Response(String(runs));
+    return program.fetch(request, env, context);
+  },
+};
+`;
+
+// One Worker deployed like a locked gallery; secret null leaves LF_SECRET out. limits gives the
+// Rate Limiting bindings (none, as an older Lanternfold deployed it, when absent); counting puts
+// COUNTING_ENTRY in front of the program.
+function deploy(lockConfig, secret, { limits = null, counting = false } = {}) {
   const bindings = secret === null ? {} : { LF_SECRET: secret };
+  const modules = [
+    { type: "ESModule", path: join(here, "lanternfold.js"), contents: workerJs },
+    { type: "ESModule", path: join(here, "lock-config.js"), contents: lockConfig },
+  ];
+  if (counting) modules.unshift({ type: "ESModule", path: join(here, "counting-entry.js"), contents: COUNTING_ENTRY });
   const mf = new Miniflare({
-    // The modules are given as text; their paths only name them, relative to modulesRoot.
+    // The modules are given as text; their paths only name them, relative to modulesRoot. The
+    // first one is the Worker's main module.
     modulesRoot: here,
-    modules: [
-      { type: "ESModule", path: join(here, "lanternfold.js"), contents: workerJs },
-      { type: "ESModule", path: join(here, "lock-config.js"), contents: lockConfig },
-    ],
+    modules,
     compatibilityDate: COMPATIBILITY_DATE,
     bindings,
+    ...(limits === null ? {} : { ratelimits: limits }),
     assets: {
       directory: site,
       binding: "ASSETS",
@@ -66,8 +101,9 @@ function deploy(lockConfig, secret) {
     },
   });
   running.push(mf);
-  const fetch = (path, init = {}) => mf.dispatchFetch(ORIGIN + path, { redirect: "manual", ...init });
-  return { mf, fetch };
+  const fetchUrl = (url, init = {}) => mf.dispatchFetch(url, { redirect: "manual", ...init });
+  const fetch = (path, init = {}) => fetchUrl(ORIGIN + path, init);
+  return { mf, fetch, fetchUrl };
 }
 
 function loginBody(password, next) {
@@ -75,6 +111,32 @@ function loginBody(password, next) {
   if (password !== undefined) form.set("password", password);
   if (next !== undefined) form.set("next", next);
   return form.toString();
+}
+
+// A login posted from the given visitor address, as Cloudflare reports it in CF-Connecting-IP.
+function postLoginFrom(worker, address, password, next = "/") {
+  return postLogin(worker, password, next, { "CF-Connecting-IP": address });
+}
+
+async function pbkdf2Runs(worker) {
+  return Number(await (await worker.fetch("/.test/pbkdf2-runs")).text());
+}
+
+// The limits count in fixed windows of their period. A test that must stay inside one window
+// starts at the beginning of the next one when less than `needed` milliseconds of this one remain.
+async function startOfWindow(periodSeconds, needed) {
+  const period = periodSeconds * 1000;
+  const left = period - (Date.now() % period);
+  if (left < needed) await nextWindow(periodSeconds);
+}
+
+// Waits until the clock has entered the next window of the given period.
+async function nextWindow(periodSeconds) {
+  const period = periodSeconds * 1000;
+  const window = Math.floor(Date.now() / period);
+  while (Math.floor(Date.now() / period) === window) {
+    await new Promise((resolve) => setTimeout(resolve, period - (Date.now() % period) + 5));
+  }
 }
 
 function postLogin(worker, password, next, headers = {}) {
@@ -329,6 +391,223 @@ describe("a Worker set up wrongly stays closed", () => {
     const response = await postLogin(worker, FRENCH_PASSWORD, "/");
     assert.equal(response.status, 401);
     assert.ok((await response.text()).includes("Ce mot de passe ne fonctionne pas."));
+  });
+});
+
+describe("password guessing is throttled", () => {
+  const THROTTLED = "Trop de tentatives. Patientez une minute, puis r\u00e9essayez.";
+  const WRONG = "Ce mot de passe ne fonctionne pas. R\u00e9essayez.";
+
+  test("the 11th password within a minute from one address gets 429 without a PBKDF2 run, others still log in", async () => {
+    const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS, counting: true });
+    await worker.mf.ready;
+    await startOfWindow(60, 15000);
+    const guesser = "203.0.113.7";
+    for (let attempt = 1; attempt <= 10; attempt++) {
+      const response = await postLoginFrom(worker, guesser, `guess ${attempt}`, "/items/one.html");
+      assert.equal(response.status, 401, `attempt ${attempt}`);
+      assert.ok((await response.text()).includes(WRONG));
+    }
+    assert.equal(await pbkdf2Runs(worker), 10);
+
+    const throttled = await postLoginFrom(worker, guesser, "guess 11", "/items/one.html");
+    assert.equal(throttled.status, 429);
+    assert.equal(throttled.headers.get("Retry-After"), "60");
+    assert.equal(throttled.headers.get("Set-Cookie"), null);
+    assert.equal(throttled.headers.get("Cache-Control"), "no-store");
+    const html = await throttled.text();
+    // The login page in the gallery's language and look, with the throttle line instead of the
+    // wrong-password text, and the address to return to kept for the next try.
+    assert.match(html, /^<!doctype html>\n<html lang="fr">/);
+    assert.ok(html.includes(":root{--bg:#121212;--fg:#e6e2da;"), "theme");
+    assert.ok(html.includes(`<p class="wrong" id="throttled" role="alert">${THROTTLED}</p>`));
+    assert.ok(html.includes('<button type="submit">Voir la galerie</button>'));
+    assert.ok(!html.includes(WRONG));
+    assert.equal(hiddenNext(html), "/items/one.html");
+
+    // Even the right password is not checked now.
+    const right = await postLoginFrom(worker, guesser, FRENCH_PASSWORD, "/");
+    assert.equal(right.status, 429);
+    assert.equal(right.headers.get("Set-Cookie"), null);
+    assert.equal(await pbkdf2Runs(worker), 10, "no PBKDF2 run for a throttled check");
+
+    // Reading pages is not throttled: the guesser still gets the plain login page.
+    const page = await worker.fetch("/", { headers: { "CF-Connecting-IP": guesser } });
+    assert.equal(page.status, 401);
+    assert.ok(!(await page.text()).includes(THROTTLED));
+
+    // Another visitor is not held back by the guesser.
+    const other = "198.51.100.4";
+    const wrong = await postLoginFrom(worker, other, "guess", "/");
+    assert.equal(wrong.status, 401);
+    assert.ok((await wrong.text()).includes(WRONG));
+    const login = await postLoginFrom(worker, other, FRENCH_PASSWORD, "/items/one.html");
+    assert.equal(login.status, 303);
+    const cookie = sessionCookie(login);
+    assert.equal(await pbkdf2Runs(worker), 12);
+
+    // A session made before counts as before: the limits only hold back password checks.
+    const opened = await worker.fetch("/items/one", { headers: { Cookie: cookie, "CF-Connecting-IP": guesser } });
+    assert.equal(opened.status, 200);
+  });
+
+  test("an IPv6 visitor is counted by the /64 network, however the address is written", async () => {
+    const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS });
+    await worker.mf.ready;
+    await startOfWindow(60, 10000);
+    // Ten addresses of one /64, written in the many ways IPv6 allows.
+    const sameNetwork = [
+      "2001:db8:a:b::1", "2001:db8:a:b::2", "2001:0db8:000a:000b:0:0:0:3", "2001:DB8:A:B:1:2:3:4",
+      "2001:db8:a:b:ffff::", "2001:db8:a:b::ffff:0", "2001:db8:a:b:1::1", "2001:db8:a:b:2::2",
+      "2001:db8:a:b:3:3:3:3", "2001:db8:a:b::9",
+    ];
+    for (const address of sameNetwork) {
+      assert.equal((await postLoginFrom(worker, address, "")).status, 401, address);
+    }
+    assert.equal((await postLoginFrom(worker, "2001:db8:a:b::abcd", "")).status, 429);
+    // The next /64 is another visitor.
+    assert.equal((await postLoginFrom(worker, "2001:db8:a:c::1", "")).status, 401);
+  });
+
+  test("the per-site limit holds back every address, but a throttled visitor does not use it up", async () => {
+    const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS });
+    await worker.mf.ready;
+    await startOfWindow(60, 20000);
+    // Empty passwords are checks too; they keep this test quick, as none of them runs PBKDF2.
+    const statuses = [];
+    for (let attempt = 0; attempt < 15; attempt++) statuses.push((await postLoginFrom(worker, "192.0.2.1", "")).status);
+    assert.deepEqual(statuses, [...Array(10).fill(401), ...Array(5).fill(429)]);
+    // 50 more addresses, one check each, bring the site to its 60 checks of the minute.
+    for (let visitor = 0; visitor < 50; visitor++) {
+      assert.equal((await postLoginFrom(worker, `10.0.${visitor}.1`, "")).status, 401, `visitor ${visitor}`);
+    }
+    const fresh = await postLoginFrom(worker, "10.1.0.1", FRENCH_PASSWORD);
+    assert.equal(fresh.status, 429);
+    assert.ok((await fresh.text()).includes(THROTTLED));
+    assert.equal(fresh.headers.get("Set-Cookie"), null);
+  });
+
+  test("the right password works again once the window has passed", async () => {
+    // The same limit per visitor over the shorter period Cloudflare offers, so that the window
+    // passes within the test.
+    const worker = deploy(frenchDark, FRENCH_KEY, {
+      limits: { ...LOGIN_LIMITS, LF_VISITOR_LIMIT: { simple: { limit: 10, period: 10 } } },
+    });
+    await worker.mf.ready;
+    await startOfWindow(10, 6000);
+    const guesser = "203.0.113.9";
+    for (let attempt = 0; attempt < 10; attempt++) await postLoginFrom(worker, guesser, "");
+    assert.equal((await postLoginFrom(worker, guesser, FRENCH_PASSWORD)).status, 429);
+    await nextWindow(10);
+    const login = await postLoginFrom(worker, guesser, FRENCH_PASSWORD, "/items/one.html");
+    assert.equal(login.status, 303);
+    sessionCookie(login);
+  });
+
+  test("a Worker deployed without the limits checks every password, as before", async () => {
+    const worker = deploy(fallback, "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=", { counting: true });
+    for (let attempt = 1; attempt <= 15; attempt++) {
+      const response = await postLoginFrom(worker, "203.0.113.7", `guess ${attempt}`);
+      assert.equal(response.status, 401, `attempt ${attempt}`);
+    }
+    assert.equal((await postLoginFrom(worker, "203.0.113.7", FALLBACK_PASSWORD)).status, 303);
+    assert.equal(await pbkdf2Runs(worker), 16);
+  });
+
+  test("the throttle line follows the page language, English for any other", async () => {
+    // French is checked above.
+    const expected = {
+      en: "Too many attempts. Wait a minute and try again.",
+      de: "Zu viele Versuche. Warten Sie eine Minute und versuchen Sie es dann erneut.",
+      it: "Troppi tentativi. Attendi un minuto e riprova.",
+      nl: "Te veel pogingen. Wacht een minuut en probeer het opnieuw.",
+      xx: "Too many attempts. Wait a minute and try again.",
+    };
+    const { lang: _, ...rest } = lockOf(fallback);
+    await Promise.all(Object.entries(expected).map(async ([lang, line]) => {
+      const config = `export const LOCK = ${JSON.stringify({ ...rest, lang })};\n`;
+      const worker = deploy(config, "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=", {
+        limits: { LF_VISITOR_LIMIT: { simple: { limit: 1, period: 60 } } },
+      });
+      await worker.mf.ready;
+      await startOfWindow(60, 5000);
+      await postLoginFrom(worker, "192.0.2.5", "");
+      const throttled = await postLoginFrom(worker, "192.0.2.5", "");
+      assert.equal(throttled.status, 429, lang);
+      const html = await throttled.text();
+      assert.ok(html.includes(`<html lang="${lang}">`), lang);
+      assert.ok(html.includes(`role="alert">${line}</p>`), lang);
+    }));
+  });
+});
+
+describe("only HTTPS", () => {
+  const HTTP_ORIGIN = "http://summer.example.workers.dev";
+  const HSTS = "max-age=31536000";
+
+  test("a request over plain HTTP is sent to the same address over HTTPS before anything else", async () => {
+    const worker = deploy(frenchDark, FRENCH_KEY, { limits: LOGIN_LIMITS, counting: true });
+    const cases = [
+      ["GET", "/", `${ORIGIN}/`],
+      ["GET", "/items/one.html?page=2&x=%2F", `${ORIGIN}/items/one.html?page=2&x=%2F`],
+      ["GET", "/cover.jpg", `${ORIGIN}/cover.jpg`],
+      ["HEAD", "/lanternfold-gallery.json", `${ORIGIN}/lanternfold-gallery.json`],
+      ["GET", "/.lanternfold/login?next=%2Fitems%2F", `${ORIGIN}/.lanternfold/login?next=%2Fitems%2F`],
+      ["DELETE", "/pictures/one.jpg", `${ORIGIN}/pictures/one.jpg`],
+    ];
+    for (const [method, path, location] of cases) {
+      const response = await worker.fetchUrl(HTTP_ORIGIN + path, { method });
+      assert.equal(response.status, 308, `${method} ${path}`);
+      assert.equal(response.headers.get("Location"), location, path);
+      assert.equal(response.headers.get("Set-Cookie"), null, path);
+      assert.equal(response.headers.get("Strict-Transport-Security"), null, "HSTS means nothing over HTTP");
+      assert.equal((await bytes(response)).length, 0, path);
+    }
+    // The right password posted over HTTP is neither checked nor answered with a cookie.
+    const login = await worker.fetchUrl(`${HTTP_ORIGIN}/.lanternfold/login`, {
+      method: "POST",
+      headers: { "Content-Type": "application/x-www-form-urlencoded" },
+      body: loginBody(FRENCH_PASSWORD, "/"),
+    });
+    assert.equal(login.status, 308);
+    assert.equal(login.headers.get("Location"), `${ORIGIN}/.lanternfold/login`);
+    assert.equal(login.headers.get("Set-Cookie"), null);
+    assert.equal(await pbkdf2Runs(worker), 0);
+    // A plain-HTTP port is not an HTTPS one: the address goes to the standard port.
+    const port = await worker.fetchUrl("http://summer.example.workers.dev:8080/items/one.html");
+    assert.equal(port.headers.get("Location"), `${ORIGIN}/items/one.html`);
+  });
+
+  test("every answer over HTTPS carries Strict-Transport-Security", async () => {
+    const worker = deploy(frenchDark, FRENCH_KEY, { limits: { LF_VISITOR_LIMIT: { simple: { limit: 1, period: 60 } } } });
+    await worker.mf.ready;
+    await startOfWindow(60, 5000);
+    const login = await postLogin(worker, FRENCH_PASSWORD, "/items/one.html");
+    const cookie = sessionCookie(login);
+    const answers = {
+      "login page": await worker.fetch("/"),
+      "login page, HEAD": await worker.fetch("/", { method: "HEAD" }),
+      "open path": await worker.fetch("/cover.jpg"),
+      "login": login,
+      "too many attempts": await postLogin(worker, "guess", "/"),
+      "signed-in page": await worker.fetch("/items/one", { headers: { Cookie: cookie } }),
+      "signed-in missing file": await worker.fetch("/missing.jpg", { headers: { Cookie: cookie } }),
+      "other method": await worker.fetch("/.lanternfold/login", { method: "PUT" }),
+      "no site key": await deploy(frenchDark, null).fetch("/"),
+      // Last: the refused body is left unread, which spoils the connection for a next request.
+      "oversized form": await postLogin(worker, "x".repeat(20000), "/"),
+    };
+    const statuses = {};
+    for (const [what, response] of Object.entries(answers)) {
+      statuses[what] = response.status;
+      assert.equal(response.headers.get("Strict-Transport-Security"), HSTS, what);
+      await response.arrayBuffer();
+    }
+    assert.deepEqual(statuses, {
+      "login page": 401, "login page, HEAD": 401, "open path": 200, login: 303, "too many attempts": 429,
+      "signed-in page": 200, "signed-in missing file": 404, "other method": 405, "no site key": 503,
+      "oversized form": 413,
+    });
   });
 });
 

@@ -75,6 +75,27 @@ const SCRIPT_NAME = /^[a-z0-9]([a-z0-9_-]{0,61}[a-z0-9])?$/;
 const HTML_HANDLING = ['auto-trailing-slash', 'force-trailing-slash', 'drop-trailing-slash', 'none'];
 const NOT_FOUND_HANDLING = ['single-page-application', '404-page', 'none'];
 
+// A Workers Rate Limiting binding as Cloudflare takes it: {"type": "ratelimit", "name",
+// "namespace_id": a positive integer (written as a string of digits, as Cloudflare's tools send
+// it, or as a number), "simple": {"limit": a positive integer, "period": 10 or 60}}. Returns the
+// binding's configuration for Miniflare, which enforces it.
+function readRatelimitBinding(binding) {
+  const id = binding.namespace_id;
+  const idIsPositiveInteger = (typeof id === 'string' && /^[1-9][0-9]{0,18}$/.test(id))
+    || (Number.isSafeInteger(id) && id > 0);
+  if (!idIsPositiveInteger) {
+    throw new ApiError(400, 10021, `The ratelimit binding "${binding.name}" needs a "namespace_id" that is a positive integer.`);
+  }
+  const simple = binding.simple;
+  if (!simple || typeof simple !== 'object' || !Number.isSafeInteger(simple.limit) || simple.limit < 1) {
+    throw new ApiError(400, 10021, `The ratelimit binding "${binding.name}" needs "simple" with a positive integer "limit".`);
+  }
+  if (simple.period !== 10 && simple.period !== 60) {
+    throw new ApiError(400, 10021, `The ratelimit binding "${binding.name}" has the period ${JSON.stringify(simple.period)}; it must be 10 or 60.`);
+  }
+  return { simple: { limit: simple.limit, period: simple.period } };
+}
+
 function parseJsonBody(request) {
   if (request.body.length === 0) throw new ApiError(400, 10026, 'Request body is missing.');
   try {
@@ -430,6 +451,7 @@ export class CloudflareDouble {
     const bindings = metadata.bindings === undefined ? [] : metadata.bindings;
     if (!Array.isArray(bindings)) throw new ApiError(400, 10021, '"bindings" must be an array.');
     const textBindings = {};
+    const ratelimits = {};
     let assetsBinding = null;
     const bindingNames = new Set();
     for (const binding of bindings) {
@@ -444,6 +466,8 @@ export class CloudflareDouble {
       } else if (binding.type === 'secret_text' || binding.type === 'plain_text') {
         if (typeof binding.text !== 'string') throw new ApiError(400, 10021, `The binding "${binding.name}" needs a "text" string.`);
         textBindings[binding.name] = binding.text;
+      } else if (binding.type === 'ratelimit') {
+        ratelimits[binding.name] = readRatelimitBinding(binding);
       } else {
         throw new ApiError(400, 10021, `The binding type "${binding.type}" is not supported by the double.`);
       }
@@ -493,7 +517,7 @@ export class CloudflareDouble {
     }
     return {
       metadata, modules, mainModule, compatibilityDate: compatibilityDate || newestCompatibilityDate,
-      compatibilityFlags, bindings, textBindings, assetsBinding, session, assetsConfig,
+      compatibilityFlags, bindings, textBindings, ratelimits, assetsBinding, session, assetsConfig,
     };
   }
 
@@ -544,6 +568,7 @@ export class CloudflareDouble {
         compatibilityDate: upload.compatibilityDate,
         compatibilityFlags: upload.compatibilityFlags,
         textBindings: upload.textBindings,
+        ratelimits: upload.ratelimits,
         assetsBinding: upload.assetsBinding,
         assetsDirectory: siteDir,
         assetsConfig: upload.assetsConfig,

@@ -60,8 +60,9 @@ export function clampCompatibilityDate(date) {
  * an uncaught SyntaxError of a module) when it does not start; nothing is left running then.
  *
  * deployment: {name, mainModule (null for assets only), modules: [{name, type: 'ESModule'|'Text',
- * contents}], compatibilityDate, compatibilityFlags, textBindings: {NAME: text}, assetsBinding,
- * assetsDirectory (null for none), assetsConfig: {html_handling, not_found_handling, run_worker_first}}
+ * contents}], compatibilityDate, compatibilityFlags, textBindings: {NAME: text}, ratelimits: {NAME:
+ * {simple: {limit, period}}}, assetsBinding, assetsDirectory (null for none), assetsConfig:
+ * {html_handling, not_found_handling, run_worker_first}}
  */
 export async function startWorker(deployment) {
   let runtimeOutput = '';
@@ -88,6 +89,9 @@ export async function startWorker(deployment) {
     bindings: deployment.textBindings || {},
     handleRuntimeStdio: (stdout, stderr) => { keepOutput(stdout); keepOutput(stderr); },
   };
+  // Rate Limiting bindings are counted by Miniflare inside this instance, in fixed windows of their
+  // period, as Cloudflare counts them within one location.
+  if (deployment.ratelimits && Object.keys(deployment.ratelimits).length > 0) options.ratelimits = deployment.ratelimits;
   if (deployment.assetsDirectory) {
     const config = deployment.assetsConfig || {};
     options.assets = {

@@ -45,12 +45,14 @@ export async function startTwin() {
 }
 
 // One HTTPS request to `host` through the double's port. Resolves with {status, headers, body: Buffer,
-// text, json} or rejects on a transport failure.
-export function httpsRequest(twin, { host, method = 'GET', path: requestPath = '/', headers = {}, body }) {
+// text, json} or rejects on a transport failure. localAddress (another loopback address such as
+// 127.0.0.2) makes the request come from another visitor.
+export function httpsRequest(twin, { host, method = 'GET', path: requestPath = '/', headers = {}, body, localAddress }) {
   return new Promise((resolve, reject) => {
     const request = https.request({
       host: '127.0.0.1',
       port: twin.httpsPort,
+      ...(localAddress ? { localAddress } : {}),
       servername: host,
       ca: twin.ca,
       method,

@@ -1,5 +1,5 @@
 // Deployed Workers really run in workerd: bindings, the lock's module layout with run_worker_first,
-// the production PBKDF2 limit, failed uploads that keep the old deployment, and sites kept apart.
+// the production PBKDF2 limit, ratelimit bindings, failed uploads that keep the old deployment, and sites kept apart.
 import assert from 'node:assert/strict';
 import { after, before, beforeEach, test } from 'node:test';
 
@@ -97,6 +97,18 @@ test('a script that does not start is refused and the old deployment keeps servi
   const refusals = [
     { why: 'a main module that is not uploaded', options: { modules: { 'a.js': 'export default {}' }, mainModule: 'b.js' } },
     { why: 'an unknown binding type', options: { modules: { 'a.js': 'export default {}' }, bindings: [{ type: 'kv_namespace', name: 'KV', namespace_id: 'x' }] } },
+    ...[
+      { namespace_id: '0', simple: { limit: 10, period: 60 } },
+      { namespace_id: 'abc', simple: { limit: 10, period: 60 } },
+      { namespace_id: -5, simple: { limit: 10, period: 60 } },
+      { simple: { limit: 10, period: 60 } },
+      { namespace_id: '1001', simple: { limit: 10, period: 30 } },
+      { namespace_id: '1001', simple: { limit: 0, period: 60 } },
+      { namespace_id: '1001' },
+    ].map((binding) => ({
+      why: `a ratelimit binding ${JSON.stringify(binding)}`,
+      options: { modules: { 'a.js': 'export default {}' }, bindings: [{ type: 'ratelimit', name: 'LIMIT', ...binding }] },
+    })),
     { why: 'an assets binding without assets', options: { modules: { 'a.js': 'export default {}' }, bindings: [{ type: 'assets', name: 'ASSETS' }] } },
     { why: 'a made-up completion token', options: { modules: { 'a.js': 'export default {}' }, assets: { jwt: 'x.y.z' } } },
   ];
@@ -105,6 +117,43 @@ test('a script that does not start is refused and the old deployment keeps servi
     assert.equal(reply.status, 400, r.why);
   }
   assert.equal((await site(twin, 'steady.lf-test.workers.dev', '/')).text, 'old page');
+});
+
+test('a ratelimit binding is enforced per key, with the visitor\u2019s address as CF-Connecting-IP', T, async () => {
+  const limited = `export default {
+  async fetch(request, env) {
+    const visitor = request.headers.get('cf-connecting-ip');
+    const { success } = await env.LIMIT.limit({ key: visitor });
+    return new Response(visitor + ' ' + success, { status: success ? 200 : 429 });
+  }
+};
+`;
+  const binding = { type: 'ratelimit', name: 'LIMIT', namespace_id: '1001', simple: { limit: 3, period: 60 } };
+  const published = await publish(twin, 'limited', { '/index.html': 'x' }, {
+    modules: { 'lanternfold.js': limited },
+    bindings: [{ type: 'assets', name: 'ASSETS' }, binding],
+    config: { run_worker_first: true },
+  });
+  assert.equal(published.deploy.status, 200, published.deploy.text);
+  // The limit counts in fixed minutes: start early in one, so that all requests fall in it.
+  if (60000 - (Date.now() % 60000) < 5000) await new Promise((resolve) => setTimeout(resolve, 60000 - (Date.now() % 60000) + 10));
+  const host = 'limited.lf-test.workers.dev';
+  const answers = [];
+  for (let i = 0; i < 4; i++) {
+    const reply = await site(twin, host, '/', { localAddress: '127.0.0.2' });
+    answers.push(`${reply.status} ${reply.text}`);
+  }
+  // A visitor cannot pass for another by sending the header itself.
+  const forged = await site(twin, host, '/', { localAddress: '127.0.0.2', headers: { 'cf-connecting-ip': '192.0.2.1' } });
+  answers.push(`${forged.status} ${forged.text}`);
+  const other = await site(twin, host, '/', { localAddress: '127.0.0.3' });
+  answers.push(`${other.status} ${other.text}`);
+  assert.deepEqual(answers, [
+    '200 127.0.0.2 true', '200 127.0.0.2 true', '200 127.0.0.2 true', '429 127.0.0.2 false', '429 127.0.0.2 false',
+    '200 127.0.0.3 true',
+  ]);
+  const state = (await control(twin, 'GET', '/state')).json.scripts[0];
+  assert.deepEqual(state.bindings[1], binding);
 });
 
 test('each script serves its own files, and a completion token works only for its own script', T, async () => {
