@@ -70,7 +70,9 @@ int main(int argc, char** argv) {
     lf::app::ProjectStore store;
     store.open(folder);
     QTest::qWaitFor([&] { return !store.isOpening() && store.project().has_value(); }, 60000);
-    store.setCaption("Tram 28 climbing to Graça\nThe second line stays on the page", store.project()->items.front());
+    for (const auto& item : store.project()->items) {
+        if (item.fileName() == "tram.jpg") store.setCaption("Tram 28 climbing to Graça\nThe second line stays on the page", item);
+    }
 
     QSplitter panes;
     auto* list = new lf::ui::ItemList(store);
