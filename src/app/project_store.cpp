@@ -12,11 +12,9 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QFuture>
 #include <QPointer>
 #include <QThreadPool>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "app/keychain.hpp"
 #include "app/preferences.hpp"
@@ -52,13 +50,16 @@ QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 // Runs an action on the main thread with the store, if the store still exists by then. Callable
 // from any thread; never waits.
+// Everything background work hands back goes this one way, never as a direct call: results and
+// progress reports then reach the store in the order they were sent, and a result never arrives in
+// the middle of the operation that started the work, however quickly the work was done.
 template <typename LinkPointer, typename Action>
 void postToStore(const LinkPointer& link, Action action) {
     QCoreApplication* application = QCoreApplication::instance();
     if (!application) return;
     QMetaObject::invokeMethod(
         application,
-        [link, action = std::move(action)]() {
+        [link, action = std::move(action)]() mutable {
             if (ProjectStore* store = link->store.data()) action(*store);
         },
         Qt::QueuedConnection);
@@ -252,17 +253,27 @@ void ProjectStore::open(const fs::path& folder) {
     setStatus(QStringLiteral("Opening “%1”…").arg(qt(location.filename().string())));
     // Reading the project file and listing the folder touch the disk, so they happen off the main
     // thread; the store takes the finished project whole.
-    QtConcurrent::run([location]() { return model::Project(location); })
-        .then(this, [this](model::Project project) { finishOpening(std::move(project)); })
-        .onFailed(this, [this, location]() {
+    QThreadPool::globalInstance()->start([link = link_, location]() {
+        std::optional<model::Project> project;
+        try {
+            project.emplace(location);
+        } catch (const std::exception&) {
             // Making a project does not fail for an unreadable folder; this is the last resort for
-            // anything unforeseen, so that the window never stays in "Opening…".
-            setIsOpening(false);
-            setStatus(QStringLiteral("No pictures, movies or sounds in “%1”.").arg(qt(location.filename().string())));
+            // anything unforeseen (no memory), so that the window never stays in "Opening…".
+        }
+        postToStore(link, [project = std::move(project), location](ProjectStore& store) mutable {
+            store.finishOpening(std::move(project), location);
         });
+    });
 }
 
-void ProjectStore::finishOpening(model::Project project) {
+void ProjectStore::finishOpening(std::optional<model::Project> opened, const fs::path& location) {
+    if (!opened) {
+        setIsOpening(false);
+        setStatus(QStringLiteral("No pictures, movies or sounds in “%1”.").arg(qt(location.filename().string())));
+        return;
+    }
+    model::Project& project = *opened;
     const QString name = qt(project.folder.filename().string());
     const fs::path folder = project.folder;
     const size_t count = project.items.size();
@@ -325,27 +336,30 @@ void ProjectStore::reload() {
     if (!project_ || isOpening_) return;
     // Listing the folder touches the disk, so the rescan runs on a copy off the main thread; the new
     // item list is then put into the project as it stands by then, so that edits made meanwhile stay.
-    model::Project copy = *project_;
-    QtConcurrent::run([copy]() mutable {
+    QThreadPool::globalInstance()->start([link = link_, copy = *project_]() mutable {
         copy.reloadItems();
-        return copy.items;
-    }).then(this, [this, folder = copy.folder](std::vector<model::Item> items) {
-        if (!project_ || project_->folder != folder) return;
-        model::Project reloaded = *project_;
-        reloaded.items = std::move(items);
-        reloaded.sortItems();
-        const size_t count = reloaded.items.size();
-        std::optional<std::string> first;
-        if (!reloaded.items.empty()) first = reloaded.items.front().fileName();
-        bool selectionFound = false;
-        if (selection_) {
-            for (const model::Item& item : reloaded.items) selectionFound = selectionFound || item.fileName() == *selection_;
-        }
-        setProject(std::move(reloaded));
-        if (selection_ && !selectionFound) setSelection(first);
-        setStatus(QStringLiteral("%1 items").arg(count));
-        readDetails();
+        postToStore(link, [folder = copy.folder, items = std::move(copy.items)](ProjectStore& store) mutable {
+            store.finishReload(folder, std::move(items));
+        });
     });
+}
+
+void ProjectStore::finishReload(const fs::path& folder, std::vector<model::Item> items) {
+    if (!project_ || project_->folder != folder) return;
+    model::Project reloaded = *project_;
+    reloaded.items = std::move(items);
+    reloaded.sortItems();
+    const size_t count = reloaded.items.size();
+    std::optional<std::string> first;
+    if (!reloaded.items.empty()) first = reloaded.items.front().fileName();
+    bool selectionFound = false;
+    if (selection_) {
+        for (const model::Item& item : reloaded.items) selectionFound = selectionFound || item.fileName() == *selection_;
+    }
+    setProject(std::move(reloaded));
+    if (selection_ && !selectionFound) setSelection(first);
+    setStatus(QStringLiteral("%1 items").arg(count));
+    readDetails();
 }
 
 // ---- Photo details ------------------------------------------------------------------------------
@@ -384,33 +398,39 @@ void ProjectStore::readNextDetailsBatch(const std::shared_ptr<DetailsRun>& run) 
     std::vector<fs::path> batch(run->files.begin() + static_cast<std::ptrdiff_t>(run->next),
                                 run->files.begin() + static_cast<std::ptrdiff_t>(end));
     run->next = end;
-    QtConcurrent::run([batch = std::move(batch), run]() { return readDetailsBatch(batch, run->cancelled); })
-        .then(this, [this, run](std::vector<model::Details> results) {
-            // A newer run (or a new folder) has taken over and owns the busy flag.
-            if (run->cancelled) return;
-            if (!project_ || project_->folder != run->folder) {
-                detailsRun_.reset();
-                setIsReadingDetails(false);
-                return;
-            }
-            std::map<std::string, const model::Details*> byName;
-            for (const model::Details& details : results) byName[details.name] = &details;  // the last one wins
-            model::Project updated = *project_;
-            for (model::Item& item : updated.items) {
-                const auto found = byName.find(item.fileName());
-                if (found == byName.end()) continue;
-                model::applyPhotoDetails(item, {found->second->date, found->second->caption});
-            }
-            // Dates taken change a date order; one update per batch refreshes the list every 20 files.
-            if (updated.settings.sort == "date") updated.sortItems();
-            setProject(std::move(updated));
-            if (run->next < run->files.size()) {
-                readNextDetailsBatch(run);
-            } else {
-                detailsRun_.reset();
-                setIsReadingDetails(false);
-            }
+    QThreadPool::globalInstance()->start([link = link_, batch = std::move(batch), run]() {
+        std::vector<model::Details> results = readDetailsBatch(batch, run->cancelled);
+        postToStore(link, [run, results = std::move(results)](ProjectStore& store) {
+            store.applyDetailsBatch(run, results);
         });
+    });
+}
+
+void ProjectStore::applyDetailsBatch(const std::shared_ptr<DetailsRun>& run, const std::vector<model::Details>& results) {
+    // A newer run (or a new folder) has taken over and owns the busy flag.
+    if (run->cancelled) return;
+    if (!project_ || project_->folder != run->folder) {
+        detailsRun_.reset();
+        setIsReadingDetails(false);
+        return;
+    }
+    std::map<std::string, const model::Details*> byName;
+    for (const model::Details& details : results) byName[details.name] = &details;  // the last one wins
+    model::Project updated = *project_;
+    for (model::Item& item : updated.items) {
+        const auto found = byName.find(item.fileName());
+        if (found == byName.end()) continue;
+        model::applyPhotoDetails(item, {found->second->date, found->second->caption});
+    }
+    // Dates taken change a date order; one update per batch refreshes the list every 20 files.
+    if (updated.settings.sort == "date") updated.sortItems();
+    setProject(std::move(updated));
+    if (run->next < run->files.size()) {
+        readNextDetailsBatch(run);
+    } else {
+        detailsRun_.reset();
+        setIsReadingDetails(false);
+    }
 }
 
 // ---- Captions and order -------------------------------------------------------------------------
@@ -561,7 +581,10 @@ void ProjectStore::autosave() { saveNow(SaveErrors::quiet); }
 void ProjectStore::build(Destination destination) {
     if (!project_ || isBuilding_) return;
 
-    const TypedSecrets secrets{password_.toStdString(), cloudflareToken_.toStdString(), galleryPassword_.toStdString()};
+    TypedSecrets secrets;
+    secrets.ftpPassword = password_.toStdString();
+    secrets.cloudflareToken = cloudflareToken_.toStdString();
+    secrets.galleryPassword = galleryPassword_.toStdString();
     KeychainSecretStore secretStore;
     model::Project checked = *project_;
     if (const std::optional<std::string> alert = checkAndStoreCredentials(destination, checked, secrets, secretStore)) {
@@ -598,13 +621,13 @@ void ProjectStore::build(Destination destination) {
     const PublishedHandler onPublished = [link](const cf::PublishResult& result) {
         postToStore(link, [result](ProjectStore& store) { store.recordPublished(result); });
     };
-    QtConcurrent::run(&buildPool(),
-                      [job = std::move(job), progress, onPublished, token = stop.get_token(), operations = operations_]() {
-                          return runBuildTask(job, progress, token, onPublished, operations);
-                      })
-        .then(this, [this, destination, openBrowser](BuildOutcome outcome) {
-            finishBuild(outcome, destination, openBrowser);
+    buildPool().start([link, job = std::move(job), progress, onPublished, token = stop.get_token(),
+                       operations = operations_, destination, openBrowser]() {
+        BuildOutcome outcome = runBuildTask(job, progress, token, onPublished, operations);
+        postToStore(link, [outcome = std::move(outcome), destination, openBrowser](ProjectStore& store) {
+            store.finishBuild(outcome, destination, openBrowser);
         });
+    });
 }
 
 void ProjectStore::stopBuilding() {

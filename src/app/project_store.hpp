@@ -27,6 +27,7 @@
 #include "app/workspace.hpp"
 #include "model/gallery_settings.hpp"
 #include "model/item.hpp"
+#include "model/photo_details.hpp"
 #include "model/project.hpp"
 
 namespace lf::app {
@@ -149,12 +150,14 @@ private:
     void setIsBuilding(bool value);
     void setProgress(double value);
     void setStatus(const QString& text);
-    void finishOpening(model::Project project);
+    void finishOpening(std::optional<model::Project> project, const std::filesystem::path& location);
+    void finishReload(const std::filesystem::path& folder, std::vector<model::Item> items);
     void loadGalleryPassword();
     void cancelDetails();
     struct DetailsRun;
     struct Link;
     void readNextDetailsBatch(const std::shared_ptr<DetailsRun>& run);
+    void applyDetailsBatch(const std::shared_ptr<DetailsRun>& run, const std::vector<model::Details>& results);
     void scheduleAutosave();
     void autosave();
     void rememberFolder(const std::filesystem::path& folder);

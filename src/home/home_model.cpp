@@ -346,7 +346,17 @@ std::optional<std::string> HomeModel::updateAfterGalleryPublish(const std::strin
         address = updateIfPresent(token, accountID, domain, homeWorkFolder(), stop);
     }
     if (address) {
-        onMainThread([address = *address] { HomeModel::shared().adoptUpdatedHome(address); });
+        if (QCoreApplication::instance()) {
+            onMainThread([address = *address] { HomeModel::shared().adoptUpdatedHome(address); });
+        } else {
+            // No application, so no shared model (the command line): the preferences learn the address.
+            const HomePreferences preferences;
+            HomeSettings settings = preferences.read();
+            if (settings.lastURL != *address) {
+                settings.lastURL = *address;
+                preferences.write(settings);
+            }
+        }
     }
     return address;
 }

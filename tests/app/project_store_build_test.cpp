@@ -164,7 +164,8 @@ TEST_F(StoreBuild, ACloudflareBuildStoresTheTrimmedTokenSavesTheSuggestedNameAnd
     EXPECT_EQ(store->progress(), 1);
     EXPECT_FALSE(store->alertMessage());
     // Every report of the steps reached the status line, in order.
-    EXPECT_EQ(statuses, (std::vector<QString>{"Starting…", "Writing pages", store->status()}));
+    EXPECT_EQ(statuses, (std::vector<QString>{"Starting…", "Checking for a home page…", "Writing pages",
+                                              "Updating the home page…", store->status()}));
     ASSERT_TRUE(standIn.publisher);
     EXPECT_EQ(standIn.publisher->token(), "the-token");
     EXPECT_EQ(standIn.publisher->siteName(), "roman-holiday");
@@ -280,7 +281,16 @@ TEST_F(StoreBuild, AReportArrivingAfterTheStoreIsGoneDoesNothing) {
     SUCCEED();
 }
 
-class StorePublish : public StoreBuild {
+// The real steps: the gallery builder, curl and the Cloudflare publisher.
+class StoreUpload : public StoreBuild {
+protected:
+    void SetUp() override {
+        store = std::make_unique<ProjectStore>();
+        store->setWorkspace(workspace);
+    }
+};
+
+class StorePublish : public StoreUpload {
 protected:
     static void SetUpTestSuite() {
         lf::test::usePrivateKeyring();
@@ -290,14 +300,13 @@ protected:
 
     void SetUp() override {
         twin->resetAll();
-        store = std::make_unique<ProjectStore>();
-        store->setWorkspace(workspace);  // the real steps
+        StoreUpload::SetUp();
     }
 
     static inline std::unique_ptr<lf::test::CloudflareTwin> twin;
 };
 
-TEST_F(StorePublish, AnFtpUploadToARealServerEndsWithTheUploadSentence) {
+TEST_F(StoreUpload, AnFtpUploadToARealServerEndsWithTheUploadSentence) {
     const lf::test::PlainFtpServer server("anna", "secret word");
     const fs::path folder = lf::test::makePicturesFolder(
         temp.path(), "Rome", 3,

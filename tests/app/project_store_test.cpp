@@ -48,6 +48,8 @@ protected:
     static void SetUpTestSuite() { lf::test::usePrivateKeyring(); }
 
     void SetUp() override {
+        // Every test starts with empty preferences, also when the tests share one program run.
+        lf::app::Preferences().settings().clear();
         store = std::make_unique<ProjectStore>();
         store->setFolderChooser(chooser);
         store->setWorkspace(workspace);
@@ -103,7 +105,7 @@ TEST_F(Store, OpeningGivesTheCountSentenceSelectsTheFirstItemAndRemembersTheFold
 
 TEST_F(Store, RecentFoldersKeepTenAndDropFoldersThatAreGone) {
     std::vector<fs::path> folders;
-    for (int index = 0; index < 12; ++index) folders.push_back(makeFolder(temp.path(), "f" + std::to_string(index), 0));
+    for (int index = 0; index < 12; ++index) folders.push_back(makeFolder(temp / std::to_string(index), "f", 0));
     lf::app::Preferences preferences;
     for (const fs::path& folder : folders) preferences.rememberOpenedFolder(folder);
     preferences.rememberOpenedFolder(folders[5]);
@@ -316,7 +318,7 @@ TEST_F(Store, DetailsOfAReplacedFolderNeverReachTheNewProject) {
     const fs::path second = makeFolder(temp.path(), "Paris", count);
     std::vector<std::pair<fs::path, std::vector<std::string>>> tags;
     for (int index = 1; index <= count; ++index) {
-        tags.push_back({first / ("p" + std::to_string(index) + ".jpg"), {"-IPTC:Caption-Abstract=From Rome"}});
+        tags.push_back({first / lf::test::pictureName(index), {"-IPTC:Caption-Abstract=From Rome"}});
     }
     lf::testing::exiftool(tags);
 

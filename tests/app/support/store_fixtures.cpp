@@ -10,7 +10,7 @@ fs::path makeFolder(const fs::path& parent, const std::string& name, int count, 
     const fs::path folder = parent / name;
     fs::create_directories(folder);
     for (int index = 1; index <= count; ++index) {
-        lf::testing::makePicture(folder / ("p" + std::to_string(index) + ".jpg"));
+        lf::testing::makePicture(folder / pictureName(index));
     }
     if (!settingsJson.empty()) {
         lf::testing::writeWhole(folder / "lanternfold.json", R"({"app": "Lanternfold", "version": "1.0", "settings": )" + settingsJson + "}");

@@ -6,9 +6,11 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include <QString>
 #include <QTest>
 #include <QUrl>
 
@@ -20,6 +22,9 @@
 #define LF_TRY_VERIFY(condition)                                                            \
     ASSERT_TRUE(QTest::qWaitFor([&]() { return static_cast<bool>(condition); }, 30000)) \
         << "still false after waiting: " #condition
+
+// Texts in failure messages as text, not as a list of UTF-16 code units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace lf::test {
 
@@ -42,6 +47,15 @@ public:
     std::vector<QUrl> opened;
     std::vector<std::filesystem::path> revealed;
 };
+
+// "p1.jpg", "p2.jpg", …: the pictures of makeFolder. (Appended piece by piece: GCC 12 warns wrongly
+// about "literal + string" here, -Wrestrict.)
+inline std::string pictureName(int number) {
+    std::string name = "p";
+    name += std::to_string(number);
+    name += ".jpg";
+    return name;
+}
 
 // A folder "parent/name" with `count` small JPEG pictures "p1.jpg", "p2.jpg", … and, when
 // settingsJson is not empty, a lanternfold.json with those settings.
