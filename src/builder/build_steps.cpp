@@ -33,14 +33,6 @@ std::vector<std::string> entryNames(const fs::path& folder) {
     return names;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // True when inner is outer or lies below it, compared component by component.
 bool isSameOrInside(const fs::path& inner, const fs::path& outer) {
     auto innerPart = inner.begin();
@@ -136,7 +128,7 @@ void writeCover(const std::vector<model::Item>& items, const std::string& coverN
     fs::copy_file(output / "thumbs" / (cover->slug + ".jpg"), destination, code);
 }
 
-void writeGalleryManifest(const model::Project& project, int count, const fs::path& output) {
+void writeGalleryManifest(const model::Project& project, int count, const fs::path& output, home::SiteChange change) {
     home::GalleryManifest manifest;
     manifest.title = resolvedTitle(project);
     manifest.description = project.settings.galleryDescription;
@@ -145,7 +137,7 @@ void writeGalleryManifest(const model::Project& project, int count, const fs::pa
     manifest.updated = home::isoTimestamp(std::chrono::system_clock::now());
     if (project.settings.locked) manifest.locked = true;
     try {
-        platform::writeFileAtomically(output / home::GalleryManifest::fileName, manifest.encoded());
+        home::writeManifest(output, manifest, change);
     } catch (const std::exception&) {
         // A missing manifest only keeps the gallery off the home page until the next build; it is
         // not worth failing a finished build for.
@@ -163,14 +155,14 @@ void removeStaleFiles(const fs::path& output, const std::set<std::string>& keep)
         const fs::file_status status = fs::symlink_status(path, code);
         if (code || !fs::is_directory(status)) continue;
         for (const std::string& name : entryNames(path)) {
-            if (startsWith(name, ".")) continue;
+            if (name.starts_with(".")) continue;
             if (keep.count(std::string(folder) + "/" + name) != 0) continue;
             removeUnlessFolder(path / name);
         }
     }
 
     for (const std::string& name : entryNames(output)) {
-        if (startsWith(name, "index-") && endsWith(name, ".html") && keep.count(name) == 0) {
+        if (name.starts_with("index-") && name.ends_with(".html") && keep.count(name) == 0) {
             removeUnlessFolder(output / name);
         }
     }

@@ -34,14 +34,6 @@ std::string replaceLineFeeds(std::string_view text) {
     return out;
 }
 
-// The caption the pages show: a typed caption wins whenever its key exists, even when it is empty,
-// so that a user can hide a picture's own caption; otherwise the picture's own caption.
-std::string pageCaption(const model::Project& project, const Item& item) {
-    const auto typed = project.captions.find(item.fileName());
-    const std::string& raw = typed != project.captions.end() ? typed->second : item.exifCaption;
-    return text::trimmed(raw);
-}
-
 std::string altText(const std::string& caption, const Item& item) {
     if (!caption.empty()) return firstLine(caption);
     return item.url.stem().string();
@@ -64,7 +56,7 @@ public:
         buildDate_ = longDate(now, texts_);
         if (homeURL && !homeURL->empty()) homeURL_ = *homeURL;
         captions_.reserve(items.size());
-        for (const Item& item : items) captions_.push_back(pageCaption(project, item));
+        for (const Item& item : items) captions_.push_back(project.shownCaption(item));
     }
 
     int pageCount() const { return pageCount_; }
@@ -239,10 +231,14 @@ std::string resolvedTitle(const model::Project& project) {
 std::vector<std::string> writePages(const model::Project& project, const std::vector<model::Item>& items,
                                     const BuiltEntries& entries, const std::filesystem::path& output,
                                     const std::optional<std::string>& homeURL,
-                                    std::chrono::system_clock::time_point now) {
+                                    std::chrono::system_clock::time_point now, bool* changed) {
     const SitePages site(project, items, entries, homeURL, now);
     std::vector<std::string> written;
+    bool anyChanged = false;
     auto write = [&](const std::string& relative, std::string_view text) {
+        // Whether the text differs from the page already there decides whether the gallery
+        // manifest gets a new time; pages are small, so reading the old one costs little.
+        if (!anyChanged && platform::readFileIfPossible(output / relative) != text) anyChanged = true;
         platform::writeFileAtomically(output / relative, text);
         written.push_back(relative);
     };
@@ -254,6 +250,7 @@ std::vector<std::string> writePages(const model::Project& project, const std::ve
             write("p/" + items[index].slug + ".html", site.itemPage(index, *entry));
         }
     }
+    if (changed) *changed = anyChanged;
     return written;
 }
 

@@ -18,7 +18,7 @@ bool startsWithBMPSignature(const std::filesystem::path& file) {
 bool isPictureLoader(const std::string& loader) {
     for (const char* prefix : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadGif", "VipsForeignLoadNsgif",
                                "VipsForeignLoadWebp", "VipsForeignLoadTiff", "VipsForeignLoadHeif", "VipsForeignLoadMagick"}) {
-        if (loader.rfind(prefix, 0) == 0) return true;
+        if (loader.starts_with(prefix)) return true;
     }
     return false;
 }
@@ -46,7 +46,7 @@ std::optional<ImageSource> ImageSource::open(const std::filesystem::path& file) 
     // that ImageMagick would claim (a PostScript or SVG file named .bmp, say) is refused.
     const std::string loaderName = loader;
     if (!isPictureLoader(loaderName)) return std::nullopt;
-    if (loaderName.rfind("VipsForeignLoadMagick", 0) == 0 && !startsWithBMPSignature(file)) {
+    if (loaderName.starts_with("VipsForeignLoadMagick") && !startsWithBMPSignature(file)) {
         return std::nullopt;
     }
     try {

@@ -40,8 +40,9 @@ void writeJPEG(const Picture& picture, const std::filesystem::path& destination,
     if (data == nullptr || size == 0) throw ImageError::unwritable(name);
     try {
         lf::platform::writeFileAtomically(destination, std::string_view(static_cast<const char*>(data), size));
-    } catch (const lf::platform::FileError&) {
-        throw ImageError::unwritable(name);
+    } catch (const lf::platform::FileError& error) {
+        // A full or read-only disk is something the user can mend, so the system's reason is kept.
+        throw ImageError::unwritable(name, error.reason());
     }
 }
 

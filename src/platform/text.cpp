@@ -1,5 +1,7 @@
 #include "platform/text.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -9,6 +11,7 @@
 #include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 namespace lf::text {
 
@@ -92,6 +95,26 @@ std::string longDateInLocale(std::chrono::system_clock::time_point date, const s
     return out;
 }
 
+bool isValidUTF8(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    // ICU's indexes are 32-bit; longer text is checked piece by piece at character boundaries.
+    size_t offset = 0;
+    while (offset < bytes.size()) {
+        const int32_t length = static_cast<int32_t>(std::min<size_t>(bytes.size() - offset, INT32_MAX));
+        int32_t index = 0;
+        const uint8_t* piece = data + offset;
+        while (index < length) {
+            // A character cut at the end of a piece is read again whole at the start of the next one.
+            if (length < static_cast<int32_t>(bytes.size() - offset) && length - index < 4) break;
+            UChar32 c;
+            U8_NEXT(piece, index, length, c);
+            if (c < 0) return false;
+        }
+        offset += static_cast<size_t>(index);
+    }
+    return true;
+}
+
 std::string trimmed(std::string_view text) {
     icu::UnicodeString value = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
     int32_t start = 0;
@@ -125,6 +148,89 @@ std::string lowerASCII(std::string_view text) {
     std::string out(text);
     for (char& c : out) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
+}
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t count = 0;
+    // Every character starts with a byte that is not a continuation byte (10xxxxxx).
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+namespace {
+
+// Reads exactly count ASCII digits at position, moving past them.
+std::optional<int> digits(std::string_view text, std::size_t& position, std::size_t count) {
+    if (position + count > text.size()) return std::nullopt;
+    int value = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char c = text[position + i];
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    position += count;
+    return value;
+}
+
+bool literal(std::string_view text, std::size_t& position, char wanted) {
+    if (position >= text.size() || text[position] != wanted) return false;
+    ++position;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::chrono::system_clock::time_point> internetDateTime(std::string_view text,
+                                                                      FractionalSeconds fraction) {
+    using namespace std::chrono;
+    std::size_t at = 0;
+    const auto year = digits(text, at, 4);
+    if (!year || !literal(text, at, '-')) return std::nullopt;
+    const auto month = digits(text, at, 2);
+    if (!month || !literal(text, at, '-')) return std::nullopt;
+    const auto day = digits(text, at, 2);
+    if (!day || !literal(text, at, 'T')) return std::nullopt;
+    const auto hour = digits(text, at, 2);
+    if (!hour || !literal(text, at, ':')) return std::nullopt;
+    const auto minute = digits(text, at, 2);
+    if (!minute || !literal(text, at, ':')) return std::nullopt;
+    const auto second = digits(text, at, 2);
+    if (!second) return std::nullopt;
+
+    nanoseconds fractionPart{0};
+    if (fraction == FractionalSeconds::required) {
+        if (!literal(text, at, '.')) return std::nullopt;
+        const std::size_t first = at;
+        int64_t scale = 100'000'000;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            fractionPart += nanoseconds((text[at] - '0') * scale);
+            scale /= 10;
+            ++at;
+        }
+        if (at == first) return std::nullopt;
+    }
+
+    minutes offset{0};
+    if (literal(text, at, 'Z')) {
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const int sign = text[at] == '-' ? -1 : 1;
+        ++at;
+        const auto offsetHours = digits(text, at, 2);
+        if (!offsetHours || !literal(text, at, ':')) return std::nullopt;
+        const auto offsetMinutes = digits(text, at, 2);
+        if (!offsetMinutes || *offsetHours > 23 || *offsetMinutes > 59) return std::nullopt;
+        offset = minutes(sign * (*offsetHours * 60 + *offsetMinutes));
+    } else {
+        return std::nullopt;
+    }
+    if (at != text.size()) return std::nullopt;
+
+    const year_month_day date{std::chrono::year(*year), std::chrono::month(static_cast<unsigned>(*month)),
+                              std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    const sys_time<nanoseconds> moment = sys_days(date) + hours(*hour) + minutes(*minute) + seconds(*second) +
+                                         fractionPart - offset;
+    return time_point_cast<system_clock::duration>(moment);
 }
 
 }  // namespace lf::text

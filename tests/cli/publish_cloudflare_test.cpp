@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "app/keychain.hpp"
+#include "home/gallery_manifest.hpp"
 #include "cli/support/publish_support.hpp"
 #include "model/support/fixtures.hpp"
 #include "platform/http_client.hpp"
@@ -47,20 +51,21 @@ size_t distinctContents(const std::map<std::string, std::string>& files) {
     return contents.size();
 }
 
-// The sentence of a republish of an unchanged folder. Each build writes the build's time into the
-// gallery manifest ("updated"), so the republish sends that one file, or nothing at all when both
-// builds fell within the same second; every other file must be unchanged.
-std::string republishedSentence(const std::string& site, const std::map<std::string, std::string>& before,
-                                const fs::path& folder) {
-    const auto after = lf::test::visibleFiles(folder);
+// The site files whose bytes differ between two snapshots of the output folder, new ones included.
+std::vector<std::string> changedFiles(const std::map<std::string, std::string>& before,
+                                      const std::map<std::string, std::string>& after) {
     std::vector<std::string> changed;
     for (const auto& [path, bytes] : after) {
         if (!before.contains(path) || before.at(path) != bytes) changed.push_back(path);
     }
-    if (changed.empty()) return publishedSentence(site, "nothing had changed");
-    EXPECT_EQ(changed, std::vector<std::string>{"lanternfold-gallery.json"});
-    return publishedSentence(site, std::to_string(changed.size()) + " of " + std::to_string(after.size()) +
-                                       " files sent");
+    return changed;
+}
+
+// The API requests that sent files: the bucket uploads of the asset session.
+size_t bucketUploads(const Json& requests) {
+    size_t count = 0;
+    for (const Json& request : requests) count += lf::json::getString(request, "kind", "") == "upload" ? 1 : 0;
+    return count;
 }
 
 class PublishCloudflare : public testing::Test {
@@ -105,10 +110,49 @@ TEST_F(PublishCloudflare, FirstPublishSendsEverythingAndRecordsTheAddressThenRep
     EXPECT_EQ(index.body, files.at("index.html"));
     EXPECT_EQ(fetch(siteAddress("roman-holiday") + "cover.jpg").body, files.at("cover.jpg"));
 
-    // The second time the token comes from the keyring, and nothing needs sending but the manifest.
+    // The second time the token comes from the keyring. Nothing changed, so the rebuild leaves every
+    // file as it was, the gallery manifest's time included, and nothing is sent.
+    twin->post("/requests/clear");
     const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(second.out, republishedSentence("roman-holiday", files, site));
+    EXPECT_EQ(second.out, publishedSentence("roman-holiday", "nothing had changed"));
+    EXPECT_EQ(changedFiles(files, lf::test::visibleFiles(site)), std::vector<std::string>{});
+    EXPECT_EQ(bucketUploads(twin->requests()), 0u);
+}
+
+TEST_F(PublishCloudflare, CaptionChangeSendsTheChangedPagesAndANewManifestTime) {
+    const fs::path folder = lf::test::makePicturesFolder(temp.path(), "Rome", 3, R"({"title": "Rome"})");
+    const std::map<std::string, std::string> token{{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token}};
+    ASSERT_EQ(runLanternfold({"publish", folder.string(), "--cloudflare"}, token).exitCode, 0);
+    const fs::path site = temp.path() / "Rome gallery";
+    const auto before = lf::test::visibleFiles(site);
+    const auto manifestBefore = lf::home::GalleryManifest::decode(before.at("lanternfold-gallery.json"));
+    ASSERT_TRUE(manifestBefore);
+
+    // The manifest's time has whole seconds: wait until the clock has left the first build's second,
+    // so that a new time is a different text.
+    while (lf::home::isoTimestamp(std::chrono::system_clock::now()) == manifestBefore->updated) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    auto project = lf::json::parse(lf::testing::readWhole(folder / "lanternfold.json")).value();
+    project["captions"] = Json{{"b.jpg", "The Forum at dusk"}};
+    lf::testing::writeWhole(folder / "lanternfold.json", project.dump(2));
+
+    const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"}, token);
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    const auto after = lf::test::visibleFiles(site);
+    const std::vector<std::string> changed = changedFiles(before, after);
+    // The caption shows on the index page and on the item's own page; the manifest's members stay
+    // the same but for its time, which says the gallery changed.
+    EXPECT_EQ(changed, (std::vector<std::string>{"index.html", "lanternfold-gallery.json", "p/b.html"}));
+    const auto manifestAfter = lf::home::GalleryManifest::decode(after.at("lanternfold-gallery.json"));
+    ASSERT_TRUE(manifestAfter);
+    EXPECT_NE(manifestAfter->updated, manifestBefore->updated);
+    auto sameButTime = *manifestAfter;
+    sameButTime.updated = manifestBefore->updated;
+    EXPECT_EQ(sameButTime, *manifestBefore);
+    EXPECT_EQ(second.out, publishedSentence("rome", std::to_string(changed.size()) + " of " +
+                                                        std::to_string(after.size()) + " files sent"));
 }
 
 TEST_F(PublishCloudflare, ChecksStopTheCommandWithTheirAlertBeforeAnythingIsBuilt) {
@@ -186,9 +230,81 @@ TEST_F(PublishCloudflare, LockedGalleryKeepsItsPasswordAndSiteKeyInTheKeyring) {
     const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"},
                                        {{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token}});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(second.out, republishedSentence("secret-rome", firstFiles, temp.path() / "Secret gallery"));
+    EXPECT_EQ(second.out, publishedSentence("secret-rome", "nothing had changed"));
+    EXPECT_EQ(changedFiles(firstFiles, lf::test::visibleFiles(temp.path() / "Secret gallery")),
+              std::vector<std::string>{});
 
     EXPECT_EQ(keychain.readSecret("Lanternfold Site Key", "secret-rome"), key);
+}
+
+// lanternfold publish on a session bus where no Secret Service answers.
+lf::test::ProgramResult publishWithoutKeyring(const fs::path& folder, const std::map<std::string, std::string>& extra) {
+    const fs::path config = fs::path(LF_TEST_SOURCE_DIR) / "cli" / "support" / "bus-without-secret-service.conf";
+    return lf::test::runCaptured({"/usr/bin/dbus-run-session", "--config-file=" + config.string(), "--", LF_BINARY,
+                                  "publish", folder.string(), "--cloudflare"},
+                                 extra);
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+const std::string keyringWarning =
+    "Warning: The system keyring isn’t available (it is missing or locked), so Lanternfold can’t keep your "
+    "passwords and API token.\n";
+
+// Without a keyring the command says so once and still publishes an open gallery with the token
+// from the environment. A locked gallery's key cannot be read then, and a new one would sign out
+// every visitor, so that publish stops before anything is built or sent, unless the key is given.
+TEST_F(PublishCloudflare, WithoutAKeyringTheCommandSaysSoAndNeverMakesANewSiteKey) {
+    const std::map<std::string, std::string> secrets{{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token},
+                                                     {"LANTERNFOLD_GALLERY_PASSWORD", "open sesame"}};
+    const fs::path open = lf::test::makePicturesFolder(temp.path(), "Open", 1, R"({"cf_site_name": "open-rome"})");
+    const auto opened = publishWithoutKeyring(open, secrets);
+    EXPECT_EQ(opened.exitCode, 0) << opened.err;
+    EXPECT_EQ(occurrences(opened.err, keyringWarning), 1u) << opened.err;
+    EXPECT_LT(opened.err.find(keyringWarning), opened.err.find("Starting…")) << opened.err;
+    EXPECT_TRUE(opened.out.starts_with("Published at " + siteAddress("open-rome"))) << opened.out;
+
+    twin->resetAll();
+    const fs::path locked =
+        lf::test::makePicturesFolder(temp.path(), "Locked", 1, R"({"cf_site_name": "locked-rome", "locked": true})");
+    const auto refused = publishWithoutKeyring(locked, secrets);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, "Something went wrong.\n");
+    EXPECT_EQ(occurrences(refused.err, keyringWarning), 1u) << refused.err;
+    EXPECT_NE(refused.err.find(lf::app::siteKeyUnreadableText("locked-rome") + "\n"), std::string::npos) << refused.err;
+    EXPECT_TRUE(twin->requests().empty()) << twin->requests().dump(2);
+    EXPECT_FALSE(fs::exists(temp.path() / "Locked gallery" / "index.html")) << "nothing was built";
+
+    auto withBadKey = secrets;
+    withBadKey["LANTERNFOLD_SITE_KEY"] = "not a key";
+    const auto mistyped = publishWithoutKeyring(locked, withBadKey);
+    EXPECT_EQ(mistyped.exitCode, 1);
+    EXPECT_NE(mistyped.err.find("LANTERNFOLD_SITE_KEY isn’t a site key"), std::string::npos) << mistyped.err;
+    EXPECT_TRUE(twin->requests().empty());
+
+    // With the key given, the lock is made with exactly that key.
+    const std::string key = "c2l0ZSBrZXkgb2YgdGhlIGxvY2tlZCBnYWxsZXJ5ISE=";
+    auto withKey = secrets;
+    withKey["LANTERNFOLD_SITE_KEY"] = key;
+    const auto published = publishWithoutKeyring(locked, withKey);
+    ASSERT_EQ(published.exitCode, 0) << published.err;
+    EXPECT_TRUE(published.out.starts_with("Published at " + siteAddress("locked-rome"))) << published.out;
+    bool keyDeployed = false;
+    for (const Json& request : twin->requests()) {
+        if (lf::json::getString(request, "method", "") != "PUT" || !request.contains("parts")) continue;
+        for (const Json& part : request["parts"]) {
+            if (part["name"] != "metadata") continue;
+            const Json metadata = Json::parse(part["text"].get<std::string>());
+            for (const Json& binding : metadata["bindings"]) {
+                if (binding["name"] == "LF_SECRET") keyDeployed = binding["text"] == key;
+            }
+        }
+    }
+    EXPECT_TRUE(keyDeployed) << twin->requests().dump(2);
 }
 
 TEST_F(PublishCloudflare, AFailedPublishIsSomethingWentWrongWithCloudflaresReasonAndRecordsNothing) {
