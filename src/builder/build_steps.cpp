@@ -128,7 +128,7 @@ void writeCover(const std::vector<model::Item>& items, const std::string& coverN
     fs::copy_file(output / "thumbs" / (cover->slug + ".jpg"), destination, code);
 }
 
-void writeGalleryManifest(const model::Project& project, int count, const fs::path& output) {
+void writeGalleryManifest(const model::Project& project, int count, const fs::path& output, home::SiteChange change) {
     home::GalleryManifest manifest;
     manifest.title = resolvedTitle(project);
     manifest.description = project.settings.galleryDescription;
@@ -137,7 +137,7 @@ void writeGalleryManifest(const model::Project& project, int count, const fs::pa
     manifest.updated = home::isoTimestamp(std::chrono::system_clock::now());
     if (project.settings.locked) manifest.locked = true;
     try {
-        platform::writeFileAtomically(output / home::GalleryManifest::fileName, manifest.encoded());
+        home::writeManifest(output, manifest, change);
     } catch (const std::exception&) {
         // A missing manifest only keeps the gallery off the home page until the next build; it is
         // not worth failing a finished build for.

@@ -12,6 +12,7 @@
 #include "model/gallery_settings.hpp"
 #include "model/item.hpp"
 #include "model/project.hpp"
+#include "home/manifest_writer.hpp"
 
 namespace lf::builder {
 
@@ -40,8 +41,11 @@ bool picturesFolderAtRisk(const fs::path& pictures, const fs::path& output);
 // picture, else the first item. Never fails.
 void writeCover(const std::vector<model::Item>& items, const std::string& coverName, const fs::path& output);
 
-// Writes lanternfold-gallery.json for a build of count items. Never fails.
-void writeGalleryManifest(const model::Project& project, int count, const fs::path& output);
+// Writes lanternfold-gallery.json for a build of count items. When nothing else of the site changed
+// and the manifest would be the same but for its time, the one already written stays as it is, so
+// an unchanged gallery republishes without sending anything. Never fails.
+void writeGalleryManifest(const model::Project& project, int count, const fs::path& output,
+                          home::SiteChange change = home::SiteChange::changed);
 
 // Deletes what the current build no longer produces: the script files of earlier versions, entries
 // of the managed folders not in keep (names starting with "." excepted) and index-N.html pages not

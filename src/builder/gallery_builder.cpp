@@ -182,11 +182,17 @@ fs::path GalleryBuilder::build(model::Project project, const std::optional<std::
     if (anyDetailsLoaded && settings.sort == "date") project.sortItems();
 
     report(progress, count, count + 1, "Writing pages");
-    const std::vector<std::string> pages = writePages(project, project.items, entries, output, homeURL);
+    bool pagesChanged = false;
+    const std::vector<std::string> pages =
+        writePages(project, project.items, entries, output, homeURL, std::chrono::system_clock::now(), &pagesChanged);
     keep.insert(pages.begin(), pages.end());
 
+    const std::optional<std::string> oldCover = platform::readFileIfPossible(output / "cover.jpg");
     writeCover(project.items, settings.coverName, output);
-    writeGalleryManifest(project, count, output);
+    // The manifest's time changes only with the gallery: an item, a page or the cover.
+    const bool siteChanged = pagesChanged || entries != old.items ||
+                             platform::readFileIfPossible(output / "cover.jpg") != oldCover;
+    writeGalleryManifest(project, count, output, siteChanged ? home::SiteChange::changed : home::SiteChange::unchanged);
     removeStaleFiles(output, keep);
 
     BuildManifest manifest;

@@ -231,10 +231,14 @@ std::string resolvedTitle(const model::Project& project) {
 std::vector<std::string> writePages(const model::Project& project, const std::vector<model::Item>& items,
                                     const BuiltEntries& entries, const std::filesystem::path& output,
                                     const std::optional<std::string>& homeURL,
-                                    std::chrono::system_clock::time_point now) {
+                                    std::chrono::system_clock::time_point now, bool* changed) {
     const SitePages site(project, items, entries, homeURL, now);
     std::vector<std::string> written;
+    bool anyChanged = false;
     auto write = [&](const std::string& relative, std::string_view text) {
+        // Whether the text differs from the page already there decides whether the gallery
+        // manifest gets a new time; pages are small, so reading the old one costs little.
+        if (!anyChanged && platform::readFileIfPossible(output / relative) != text) anyChanged = true;
         platform::writeFileAtomically(output / relative, text);
         written.push_back(relative);
     };
@@ -246,6 +250,7 @@ std::vector<std::string> writePages(const model::Project& project, const std::ve
             write("p/" + items[index].slug + ".html", site.itemPage(index, *entry));
         }
     }
+    if (changed) *changed = anyChanged;
     return written;
 }
 

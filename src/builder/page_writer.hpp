@@ -29,12 +29,14 @@ std::string resolvedTitle(const model::Project& project);
 // build date written in the footers.
 //
 // Every file is written whole through a temporary file and a rename, so a reader never sees half a
-// page. The folders output and output/p must exist: this function creates nothing but its files.
+// page. When changed is given, it is set to whether any file's text differs from what the file held
+// before. The folders output and output/p must exist: this function creates nothing but its files.
 // Throws platform::FileError for the first file that cannot be written; files written before it
 // stay.
 std::vector<std::string> writePages(const model::Project& project, const std::vector<model::Item>& items,
                                     const BuiltEntries& entries, const std::filesystem::path& output,
                                     const std::optional<std::string>& homeURL = std::nullopt,
-                                    std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+                                    std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
+                                    bool* changed = nullptr);
 
 }  // namespace lf::builder

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "home/home_manifest.hpp"
+#include "platform/json.hpp"
 #include "platform/long_work.hpp"
 
 namespace lf::home {
@@ -69,6 +70,13 @@ struct DiscoveryResult : SiteListing {
 // lf::Cancelled).
 SiteListing listSites(const std::string& token, const std::string& accountID, const StopToken& stop = {});
 
+// The listing made of the "result" members of the scripts and domains replies, as listSites reads
+// them: scripts with an "id", without "has_assets": false, their "modified_on" with or without
+// fractional seconds; each script's shortest custom host name, the first listed on equal length.
+// domains is absent when its request failed. Any other shape counts as an empty list.
+SiteListing siteListingFrom(std::string accountID, std::string subdomain, const std::optional<json::Json>& scripts,
+                            const std::optional<json::Json>& domains);
+
 // "https://NAME.SUBDOMAIN.WORKERS-DOMAIN/", the address every site is read from.
 std::string workersURL(const std::string& name, const SiteListing& listing);
 
@@ -84,8 +92,9 @@ std::string freshAddress(const std::string& address, TimePoint now = std::chrono
 std::optional<std::string> fetchFresh(const std::string& address, const StopToken& stop = {});
 
 // Reads one site: the home manifest for the home page site, else the gallery manifest, else the
-// index page. Gives nothing when the site holds no gallery this program can recognise. Only a stop
-// request throws.
+// index page. Gives nothing when the site holds no gallery this program can recognise. A site that
+// does not answer the manifest read within the time-out is not asked for its page, so one silent site
+// costs one time-out, not two. Only a stop request throws.
 std::optional<Found> readSite(const std::string& name, const std::string& workersAddress,
                               const std::string& siteAddress, std::optional<TimePoint> modified,
                               const StopToken& stop = {});

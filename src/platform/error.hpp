@@ -17,6 +17,17 @@ public:
 class TransportError : public Error {
 public:
     explicit TransportError(const std::string& message) : Error(message) {}
+
+    // The other side kept silent until the time-out, rather than refusing or breaking the connection.
+    static TransportError timeOut(const std::string& message) {
+        TransportError error(message);
+        error.timedOut_ = true;
+        return error;
+    }
+    bool timedOut() const { return timedOut_; }
+
+private:
+    bool timedOut_ = false;
 };
 
 // The user stopped the work; shown as "Stopped." and never as a failure.

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -41,10 +42,11 @@ void append(Slist& list, const std::string& line) {
     list.reset(grown);
 }
 
-// One request on its way: the easy handle and everything it points into, kept alive together.
+// One request on its way: the request (its body is sent from here, not copied), the easy handle
+// and everything it points into, kept alive together.
 struct Transfer {
-    const HttpRequest* request = nullptr;
-    std::size_t index = 0;
+    HttpRequest request;
+    HttpFanOut::Continuation then;
     const StopToken* stop = nullptr;
     EasyHandle easy;
     Slist headers;
@@ -87,11 +89,9 @@ void check(CURLcode code) {
     if (code != CURLE_OK) throw TransportError(curl_easy_strerror(code));
 }
 
-std::unique_ptr<Transfer> prepare(const HttpRequest& request, std::size_t index, const StopToken& stop,
-                                  const HttpSettings& settings) {
-    auto transfer = std::make_unique<Transfer>();
-    transfer->request = &request;
-    transfer->index = index;
+void prepare(Transfer& queued, const StopToken& stop, const HttpSettings& settings) {
+    Transfer* transfer = &queued;
+    const HttpRequest& request = transfer->request;
     transfer->stop = &stop;
     transfer->easy.reset(curl_easy_init());
     if (!transfer->easy) throw TransportError("The network library could not start a request.");
@@ -102,7 +102,7 @@ std::unique_ptr<Transfer> prepare(const HttpRequest& request, std::size_t index,
     check(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
     check(curl_easy_setopt(easy, CURLOPT_USERAGENT, "Lanternfold/" LF_VERSION));
     check(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->errorBuffer));
-    check(curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get()));
+    check(curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer));
     if (request.idleTimeout) {
         const long milliseconds = std::max<long>(static_cast<long>(request.timeout.count()), 1);
         check(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, milliseconds));
@@ -116,12 +116,12 @@ std::unique_ptr<Transfer> prepare(const HttpRequest& request, std::size_t index,
     check(curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""));
 
     check(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody));
-    check(curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get()));
+    check(curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer));
     check(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader));
-    check(curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get()));
+    check(curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer));
     check(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
     check(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress));
-    check(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, transfer.get()));
+    check(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, transfer));
 
     const std::string method = text::upperASCII(request.method);
     if (method == "HEAD") {
@@ -147,12 +147,12 @@ std::unique_ptr<Transfer> prepare(const HttpRequest& request, std::size_t index,
         check(curl_easy_setopt(easy, CURLOPT_CAINFO, settings.extraCaFile.c_str()));
         check(curl_easy_setopt(easy, CURLOPT_CAPATH, "/etc/ssl/certs"));
     }
-    return transfer;
 }
 
 std::exception_ptr transportFailure(const Transfer& transfer, CURLcode code) {
     std::string message = transfer.errorBuffer[0] ? std::string(transfer.errorBuffer) : curl_easy_strerror(code);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    if (code == CURLE_OPERATION_TIMEDOUT) return std::make_exception_ptr(TransportError::timeOut(message));
     return std::make_exception_ptr(TransportError(message));
 }
 
@@ -174,6 +174,23 @@ std::optional<std::string> HttpResponse::header(const std::string& name) const {
 const HttpResponse& HttpOutcome::get() const {
     if (!response) std::rethrow_exception(error);
     return *response;
+}
+
+bool isSendableUrl(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c <= 0x20 || c >= 0x7f || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
+            c == '{' || c == '|' || c == '}') {
+            return false;
+        }
+    }
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
+    if (!url) return false;
+    if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) return false;
+    char* scheme = nullptr;
+    if (curl_url_get(url.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return false;
+    const std::string schemeText = scheme;
+    curl_free(scheme);
+    return schemeText == "https" || schemeText == "http";
 }
 
 std::string environmentOr(const char* name, const std::string& fallback) {
@@ -209,35 +226,68 @@ std::vector<HttpOutcome> HttpClient::sendAll(const std::vector<HttpRequest>& req
                                              std::size_t maxConcurrent) const {
     throwIfStopped(stop);
     std::vector<HttpOutcome> outcomes(requests.size());
-    if (requests.empty()) return outcomes;
-    maxConcurrent = std::max<std::size_t>(maxConcurrent, 1);
+    HttpFanOut fanOut(*this, std::max<std::size_t>(maxConcurrent, 1));
+    for (std::size_t index = 0; index < requests.size(); ++index) {
+        fanOut.add(requests[index], [&outcomes, index](HttpOutcome outcome) { outcomes[index] = std::move(outcome); });
+    }
+    fanOut.run(stop);
+    return outcomes;
+}
+
+struct HttpFanOut::State {
+    HttpClient client;
+    std::size_t maxConcurrent = 0;
+    std::deque<std::unique_ptr<Transfer>> waiting;
+};
+
+HttpFanOut::HttpFanOut(HttpClient client, std::size_t maxConcurrent)
+    : state_(std::make_unique<State>(State{std::move(client), maxConcurrent, {}})) {}
+
+HttpFanOut::~HttpFanOut() = default;
+
+void HttpFanOut::add(HttpRequest request, Continuation then) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->request = std::move(request);
+    transfer->then = std::move(then);
+    state_->waiting.push_back(std::move(transfer));
+}
+
+void HttpFanOut::run(const StopToken& stop) {
+    throwIfStopped(stop);
+    if (state_->waiting.empty()) return;
+    auto& waiting = state_->waiting;
+    const std::size_t limit = state_->maxConcurrent;
 
     MultiHandle multi(curl_multi_init());
     if (!multi) throw TransportError("The network library could not start a request.");
 
     // Handles still inside the multi handle are taken out before either is cleaned up, also when
     // leaving by an exception; the guard is declared after the multi handle so it runs first.
+    // Requests that never started are dropped too, so that a later run() does not send them.
     std::vector<std::unique_ptr<Transfer>> running;
     struct Detach {
         CURLM* multi;
         std::vector<std::unique_ptr<Transfer>>& running;
+        std::deque<std::unique_ptr<Transfer>>& waiting;
         ~Detach() {
             for (auto& transfer : running) curl_multi_remove_handle(multi, transfer->easy.get());
+            waiting.clear();
         }
-    } detach{multi.get(), running};
+    } detach{multi.get(), running, waiting};
 
     // A stop request wakes the waiting loop at once instead of at the next poll time-out.
     std::stop_callback wake(stop, [handle = multi.get()] { curl_multi_wakeup(handle); });
 
-    std::size_t next = 0;
-    while (next < requests.size() || !running.empty()) {
-        while (next < requests.size() && running.size() < maxConcurrent) {
-            auto transfer = prepare(requests[next], next, stop, settings_);
+    const auto roomForMore = [&] { return !waiting.empty() && (limit == 0 || running.size() < limit); };
+    while (!waiting.empty() || !running.empty()) {
+        while (roomForMore()) {
+            std::unique_ptr<Transfer> transfer = std::move(waiting.front());
+            waiting.pop_front();
+            prepare(*transfer, stop, state_->client.settings());
             if (curl_multi_add_handle(multi.get(), transfer->easy.get()) != CURLM_OK) {
                 throw TransportError("The network library could not start a request.");
             }
             running.push_back(std::move(transfer));
-            ++next;
         }
 
         int stillRunning = 0;
@@ -254,7 +304,7 @@ std::vector<HttpOutcome> HttpClient::sendAll(const std::vector<HttpRequest>& req
             running.erase(found);
             curl_multi_remove_handle(multi.get(), transfer->easy.get());
             const CURLcode code = message->data.result;
-            HttpOutcome& outcome = outcomes[transfer->index];
+            HttpOutcome outcome;
             if (code == CURLE_OK) {
                 long status = 0;
                 curl_easy_getinfo(transfer->easy.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -265,17 +315,19 @@ std::vector<HttpOutcome> HttpClient::sendAll(const std::vector<HttpRequest>& req
             } else {
                 outcome.error = transportFailure(*transfer, code);
             }
+            // The message's handle is gone now; the continuation may add requests, which only
+            // join the waiting list and start at the top of the loop.
+            if (transfer->then) transfer->then(std::move(outcome));
         }
         throwIfStopped(stop);
-        if (running.empty() && next >= requests.size()) break;
-        // A finished transfer made room: start the next one before waiting.
-        if (next < requests.size() && running.size() < maxConcurrent) continue;
+        if (running.empty() && waiting.empty()) break;
+        // A finished transfer made room, or a continuation added a request: start it before waiting.
+        if (roomForMore()) continue;
         if (curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr) != CURLM_OK) {
             throw TransportError("The network library failed while waiting for replies.");
         }
         throwIfStopped(stop);
     }
-    return outcomes;
 }
 
 }  // namespace lf::platform

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstddef>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -88,6 +90,40 @@ public:
 private:
     HttpSettings settings_;
 };
+
+// Requests in flight side by side on the calling thread, each outcome handed to its own
+// continuation the moment its transfer ends, so a caller can act on the quick replies while slow
+// ones are still on their way. A continuation runs on the thread that called run() and may add
+// further requests (a second request that depends on the first reply); run() returns once nothing
+// is left, neither running nor waiting.
+class HttpFanOut {
+public:
+    using Continuation = std::function<void(HttpOutcome outcome)>;
+
+    // maxConcurrent 0: every request starts at once; otherwise at most that many run together and
+    // the rest wait their turn in the order they were added.
+    explicit HttpFanOut(HttpClient client = HttpClient(), std::size_t maxConcurrent = 0);
+    ~HttpFanOut();
+    HttpFanOut(const HttpFanOut&) = delete;
+    HttpFanOut& operator=(const HttpFanOut&) = delete;
+
+    // Queues a request; it starts inside run().
+    void add(HttpRequest request, Continuation then);
+
+    // Sends everything queued and waits for it. A transport failure of one request reaches its
+    // continuation and leaves the others alone. A stop request ends every transfer and throws
+    // lf::Cancelled; an exception thrown by a continuation ends the others and passes through.
+    void run(const StopToken& stop = {});
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Whether text is an absolute http or https address that can be sent as it stands: accepted by
+// curl's own URL parser, and without white space, control or non-ASCII characters (a path is sent
+// unencoded, so those would change its meaning).
+bool isSendableUrl(const std::string& text);
 
 // The value of an environment variable, or the fallback when it is unset or empty.
 std::string environmentOr(const char* name, const std::string& fallback);

@@ -150,4 +150,87 @@ std::string lowerASCII(std::string_view text) {
     return out;
 }
 
+std::size_t characterCount(std::string_view text) {
+    std::size_t count = 0;
+    // Every character starts with a byte that is not a continuation byte (10xxxxxx).
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+namespace {
+
+// Reads exactly count ASCII digits at position, moving past them.
+std::optional<int> digits(std::string_view text, std::size_t& position, std::size_t count) {
+    if (position + count > text.size()) return std::nullopt;
+    int value = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char c = text[position + i];
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    position += count;
+    return value;
+}
+
+bool literal(std::string_view text, std::size_t& position, char wanted) {
+    if (position >= text.size() || text[position] != wanted) return false;
+    ++position;
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::chrono::system_clock::time_point> internetDateTime(std::string_view text,
+                                                                      FractionalSeconds fraction) {
+    using namespace std::chrono;
+    std::size_t at = 0;
+    const auto year = digits(text, at, 4);
+    if (!year || !literal(text, at, '-')) return std::nullopt;
+    const auto month = digits(text, at, 2);
+    if (!month || !literal(text, at, '-')) return std::nullopt;
+    const auto day = digits(text, at, 2);
+    if (!day || !literal(text, at, 'T')) return std::nullopt;
+    const auto hour = digits(text, at, 2);
+    if (!hour || !literal(text, at, ':')) return std::nullopt;
+    const auto minute = digits(text, at, 2);
+    if (!minute || !literal(text, at, ':')) return std::nullopt;
+    const auto second = digits(text, at, 2);
+    if (!second) return std::nullopt;
+
+    nanoseconds fractionPart{0};
+    if (fraction == FractionalSeconds::required) {
+        if (!literal(text, at, '.')) return std::nullopt;
+        const std::size_t first = at;
+        int64_t scale = 100'000'000;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            fractionPart += nanoseconds((text[at] - '0') * scale);
+            scale /= 10;
+            ++at;
+        }
+        if (at == first) return std::nullopt;
+    }
+
+    minutes offset{0};
+    if (literal(text, at, 'Z')) {
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const int sign = text[at] == '-' ? -1 : 1;
+        ++at;
+        const auto offsetHours = digits(text, at, 2);
+        if (!offsetHours || !literal(text, at, ':')) return std::nullopt;
+        const auto offsetMinutes = digits(text, at, 2);
+        if (!offsetMinutes || *offsetHours > 23 || *offsetMinutes > 59) return std::nullopt;
+        offset = minutes(sign * (*offsetHours * 60 + *offsetMinutes));
+    } else {
+        return std::nullopt;
+    }
+    if (at != text.size()) return std::nullopt;
+
+    const year_month_day date{std::chrono::year(*year), std::chrono::month(static_cast<unsigned>(*month)),
+                              std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    const sys_time<nanoseconds> moment = sys_days(date) + hours(*hour) + minutes(*minute) + seconds(*second) +
+                                         fractionPart - offset;
+    return time_point_cast<system_clock::duration>(moment);
+}
+
 }  // namespace lf::text

@@ -2,6 +2,7 @@
 // Text services over ICU and small string helpers: the file-browser order of names, transliteration
 // and folding for URL names, long dates by locale, and trimming.
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,18 @@ std::string upperASCII(std::string_view text);
 
 // ASCII lower case of each letter; other bytes unchanged.
 std::string lowerASCII(std::string_view text);
+
+// The number of Unicode characters (code points) in UTF-8 text.
+std::size_t characterCount(std::string_view text);
+
+// Whether an internet date-time carries fractional seconds ("2025-03-01T10:20:30.123Z") or not
+// ("2025-03-01T10:20:30Z").
+enum class FractionalSeconds { required, absent };
+
+// Parses an ISO 8601 internet date-time (RFC 3339) of exactly the given form: date, "T", time with
+// seconds, then "Z" or an offset such as "+02:00". Nothing when the text is anything else or names
+// no real moment (a 30th of February, an hour 24).
+std::optional<std::chrono::system_clock::time_point> internetDateTime(std::string_view text,
+                                                                      FractionalSeconds fraction);
 
 }  // namespace lf::text

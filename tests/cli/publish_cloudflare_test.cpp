@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "app/keychain.hpp"
+#include "home/gallery_manifest.hpp"
 #include "cli/support/publish_support.hpp"
 #include "model/support/fixtures.hpp"
 #include "platform/http_client.hpp"
@@ -48,20 +51,21 @@ size_t distinctContents(const std::map<std::string, std::string>& files) {
     return contents.size();
 }
 
-// The sentence of a republish of an unchanged folder. Each build writes the build's time into the
-// gallery manifest ("updated"), so the republish sends that one file, or nothing at all when both
-// builds fell within the same second; every other file must be unchanged.
-std::string republishedSentence(const std::string& site, const std::map<std::string, std::string>& before,
-                                const fs::path& folder) {
-    const auto after = lf::test::visibleFiles(folder);
+// The site files whose bytes differ between two snapshots of the output folder, new ones included.
+std::vector<std::string> changedFiles(const std::map<std::string, std::string>& before,
+                                      const std::map<std::string, std::string>& after) {
     std::vector<std::string> changed;
     for (const auto& [path, bytes] : after) {
         if (!before.contains(path) || before.at(path) != bytes) changed.push_back(path);
     }
-    if (changed.empty()) return publishedSentence(site, "nothing had changed");
-    EXPECT_EQ(changed, std::vector<std::string>{"lanternfold-gallery.json"});
-    return publishedSentence(site, std::to_string(changed.size()) + " of " + std::to_string(after.size()) +
-                                       " files sent");
+    return changed;
+}
+
+// The API requests that sent files: the bucket uploads of the asset session.
+size_t bucketUploads(const Json& requests) {
+    size_t count = 0;
+    for (const Json& request : requests) count += lf::json::getString(request, "kind", "") == "upload" ? 1 : 0;
+    return count;
 }
 
 class PublishCloudflare : public testing::Test {
@@ -106,10 +110,49 @@ TEST_F(PublishCloudflare, FirstPublishSendsEverythingAndRecordsTheAddressThenRep
     EXPECT_EQ(index.body, files.at("index.html"));
     EXPECT_EQ(fetch(siteAddress("roman-holiday") + "cover.jpg").body, files.at("cover.jpg"));
 
-    // The second time the token comes from the keyring, and nothing needs sending but the manifest.
+    // The second time the token comes from the keyring. Nothing changed, so the rebuild leaves every
+    // file as it was, the gallery manifest's time included, and nothing is sent.
+    twin->post("/requests/clear");
     const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(second.out, republishedSentence("roman-holiday", files, site));
+    EXPECT_EQ(second.out, publishedSentence("roman-holiday", "nothing had changed"));
+    EXPECT_EQ(changedFiles(files, lf::test::visibleFiles(site)), std::vector<std::string>{});
+    EXPECT_EQ(bucketUploads(twin->requests()), 0u);
+}
+
+TEST_F(PublishCloudflare, CaptionChangeSendsTheChangedPagesAndANewManifestTime) {
+    const fs::path folder = lf::test::makePicturesFolder(temp.path(), "Rome", 3, R"({"title": "Rome"})");
+    const std::map<std::string, std::string> token{{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token}};
+    ASSERT_EQ(runLanternfold({"publish", folder.string(), "--cloudflare"}, token).exitCode, 0);
+    const fs::path site = temp.path() / "Rome gallery";
+    const auto before = lf::test::visibleFiles(site);
+    const auto manifestBefore = lf::home::GalleryManifest::decode(before.at("lanternfold-gallery.json"));
+    ASSERT_TRUE(manifestBefore);
+
+    // The manifest's time has whole seconds: wait until the clock has left the first build's second,
+    // so that a new time is a different text.
+    while (lf::home::isoTimestamp(std::chrono::system_clock::now()) == manifestBefore->updated) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    auto project = lf::json::parse(lf::testing::readWhole(folder / "lanternfold.json")).value();
+    project["captions"] = Json{{"b.jpg", "The Forum at dusk"}};
+    lf::testing::writeWhole(folder / "lanternfold.json", project.dump(2));
+
+    const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"}, token);
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    const auto after = lf::test::visibleFiles(site);
+    const std::vector<std::string> changed = changedFiles(before, after);
+    // The caption shows on the index page and on the item's own page; the manifest's members stay
+    // the same but for its time, which says the gallery changed.
+    EXPECT_EQ(changed, (std::vector<std::string>{"index.html", "lanternfold-gallery.json", "p/b.html"}));
+    const auto manifestAfter = lf::home::GalleryManifest::decode(after.at("lanternfold-gallery.json"));
+    ASSERT_TRUE(manifestAfter);
+    EXPECT_NE(manifestAfter->updated, manifestBefore->updated);
+    auto sameButTime = *manifestAfter;
+    sameButTime.updated = manifestBefore->updated;
+    EXPECT_EQ(sameButTime, *manifestBefore);
+    EXPECT_EQ(second.out, publishedSentence("rome", std::to_string(changed.size()) + " of " +
+                                                        std::to_string(after.size()) + " files sent"));
 }
 
 TEST_F(PublishCloudflare, ChecksStopTheCommandWithTheirAlertBeforeAnythingIsBuilt) {
@@ -187,7 +230,9 @@ TEST_F(PublishCloudflare, LockedGalleryKeepsItsPasswordAndSiteKeyInTheKeyring) {
     const auto second = runLanternfold({"publish", folder.string(), "--cloudflare"},
                                        {{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token}});
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(second.out, republishedSentence("secret-rome", firstFiles, temp.path() / "Secret gallery"));
+    EXPECT_EQ(second.out, publishedSentence("secret-rome", "nothing had changed"));
+    EXPECT_EQ(changedFiles(firstFiles, lf::test::visibleFiles(temp.path() / "Secret gallery")),
+              std::vector<std::string>{});
 
     EXPECT_EQ(keychain.readSecret("Lanternfold Site Key", "secret-rome"), key);
 }

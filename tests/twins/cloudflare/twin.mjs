@@ -16,6 +16,7 @@ import { CertificateAuthority } from './lib/certificates.mjs';
 import { ApiError, CloudflareDouble, errorEnvelope } from './lib/cloudflare-api.mjs';
 import { ConfigError, defaultConfig, makeConfig } from './lib/config.mjs';
 import { FaultError, Faults, makeFault, Recorder } from './lib/recorder.mjs';
+import { applySiteBehaviour, makeSiteBehaviour, SiteBehaviourError, SiteBehaviours } from './lib/site-behaviour.mjs';
 import { Watchdog } from './lib/watchdog.mjs';
 
 // A bucket of files near the 25 MiB limit, in Base64, must fit.
@@ -82,6 +83,7 @@ class Twin {
     this.config = defaultConfig();
     this.recorder = new Recorder();
     this.faults = new Faults();
+    this.siteBehaviours = new SiteBehaviours();
     this.sockets = new Set();
     this.stopping = null;
   }
@@ -237,6 +239,8 @@ class Twin {
       answer(404);
       return;
     }
+    const behaviour = this.siteBehaviours.forRequest(script.name, url.pathname + url.search);
+    if (await applySiteBehaviour(behaviour, request, response, answer)) return;
     const headers = new Headers();
     for (const [name, value] of Object.entries(request.headers)) {
       if (HOP_BY_HOP.has(name) || name === 'accept-encoding' || name.startsWith(':')) continue;
@@ -333,11 +337,25 @@ class Twin {
           this.faults.clear();
           sendJson(response, 200, { ok: true });
           return;
+        case 'POST /sites/behaviour': {
+          const behaviours = (Array.isArray(input) ? input : [input]).map(makeSiteBehaviour);
+          for (const behaviour of behaviours) this.siteBehaviours.set(behaviour);
+          sendJson(response, 200, this.siteBehaviours.list());
+          return;
+        }
+        case 'GET /sites/behaviour':
+          sendJson(response, 200, this.siteBehaviours.list());
+          return;
+        case 'POST /sites/behaviour/clear':
+          this.siteBehaviours.clear();
+          sendJson(response, 200, { ok: true });
+          return;
         case 'GET /state':
           sendJson(response, 200, this.cloudflare.state());
           return;
         case 'POST /reset':
           this.faults.clear();
+          this.siteBehaviours.clear();
           await this.cloudflare.reset();
           this.recorder.clear();
           sendJson(response, 200, { ok: true });
@@ -350,7 +368,7 @@ class Twin {
           sendJson(response, 404, { error: `no control route ${route}` });
       }
     } catch (error) {
-      const known = error instanceof ConfigError || error instanceof FaultError;
+      const known = error instanceof ConfigError || error instanceof FaultError || error instanceof SiteBehaviourError;
       sendJson(response, known ? 400 : 500, { error: error.message });
     }
   }
