@@ -1,6 +1,10 @@
 #include "ui/elided_label.hpp"
 
-#include <QEvent>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 
 namespace lf::ui {
 
@@ -11,12 +15,10 @@ ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QLabel(paren
 }
 
 void ElidedLabel::setFullText(const QString& text) {
-    if (text == fullText_ && this->text().isEmpty() == text.isEmpty()) return;
+    if (text == fullText_) return;
     fullText_ = text;
-    setToolTip(text);
-    setAccessibleDescription(text);
-    refresh();
-    updateGeometry();
+    setAccessibleName(text);
+    updateShownText();
 }
 
 void ElidedLabel::setLink(const QString& url) {
@@ -25,31 +27,43 @@ void ElidedLabel::setLink(const QString& url) {
     setTextFormat(link_.isEmpty() ? Qt::PlainText : Qt::RichText);
     setOpenExternalLinks(!link_.isEmpty());
     setTextInteractionFlags(link_.isEmpty() ? Qt::NoTextInteraction : Qt::TextBrowserInteraction);
-    setText({});
-    refresh();
+    updateShownText();
 }
 
-QSize ElidedLabel::minimumSizeHint() const { return {0, QLabel::minimumSizeHint().height()}; }
+QSize ElidedLabel::minimumSizeHint() const { return {0, fontMetrics().height()}; }
 
 QSize ElidedLabel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance(fullText_) + 2, QLabel::sizeHint().height()};
+    return {fontMetrics().horizontalAdvance(fullText_), fontMetrics().height()};
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
-    refresh();
+    updateShownText();
 }
 
-void ElidedLabel::changeEvent(QEvent* event) {
-    QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange) refresh();
-}
-
-void ElidedLabel::refresh() {
+void ElidedLabel::updateShownText() {
     const QString shown = fontMetrics().elidedText(fullText_, mode_, qMax(0, contentsRect().width()));
-    const QString wanted = link_.isEmpty() ? shown
-                                           : QStringLiteral("<a href=\"%1\">%2</a>").arg(link_.toHtmlEscaped(), shown.toHtmlEscaped());
-    if (wanted != text()) setText(wanted);
+    if (link_.isEmpty()) {
+        QLabel::setText(shown);
+    } else {
+        QLabel::setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(link_.toHtmlEscaped(), shown.toHtmlEscaped()));
+    }
+}
+
+void ElidedLabel::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(hasSelectedText() && selectedText().size() < text().size() && text() == fullText_
+                                               ? selectedText()
+                                               : fullText_);
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ElidedLabel::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Copy"), this, [this] { QApplication::clipboard()->setText(fullText_); });
+    menu.exec(event->globalPos());
 }
 
 }  // namespace lf::ui

@@ -1,6 +1,8 @@
 #pragma once
-// A one-line label that shortens its text to the room it has (in the middle for file names and
-// addresses), keeping the whole text as its tooltip and accessible description.
+// A one-line label that shortens a text too long for its room with an ellipsis in the middle, or at
+// its start for paths, so the interesting ends stay visible. The whole text stays available: as the
+// tooltip when asked, and for copying (Ctrl+C or the context menu copy the full text, not the
+// shortened one).
 #include <QLabel>
 
 namespace lf::ui {
@@ -8,7 +10,7 @@ namespace lf::ui {
 class ElidedLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit ElidedLabel(Qt::TextElideMode mode = Qt::ElideMiddle, QWidget* parent = nullptr);
+    explicit ElidedLabel(Qt::TextElideMode mode, QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
     // Shows the text as a link to url, opened in the default browser when clicked; empty: plain.
@@ -20,13 +22,13 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void refresh();
-
-    Qt::TextElideMode mode_;
+    void updateShownText();
     QString fullText_;
+    Qt::TextElideMode mode_;
     QString link_;
 };
 
