@@ -109,11 +109,12 @@ void recordPublication(model::Project& project, const cf::PublishResult& result)
     }
 }
 
-std::string publishedSentence(const cf::PublishResult& result) {
+std::string publishedSentence(const cf::PublishResult& result, bool homeUpdated) {
     const std::string detail = result.uploadedCount != 0 ? std::to_string(result.uploadedCount) + " of " +
                                                                std::to_string(result.fileCount) + " files sent"
                                                          : std::string("nothing had changed");
-    return "Published at " + result.url + " (" + detail + "). A new site can take a minute to appear.";
+    return "Published at " + result.url + " (" + detail + ")." + (homeUpdated ? " The home page was updated too." : "") +
+           " A new site can take a minute to appear.";
 }
 
 namespace {
@@ -130,14 +131,45 @@ bool isOpenableAddress(const std::string& address) {
     return false;
 }
 
+// The account's home page address before a Cloudflare build. A failed look-up means no link back;
+// only a stop request goes on, so that "Stopped." comes before any build work.
+std::optional<std::string> lookUpHomeAddress(const BuildJob& job, const BuildOperations& operations,
+                                             const StopToken& stop) {
+    if (!operations.homeAddress) return std::nullopt;
+    try {
+        return operations.homeAddress(job.cloudflareToken, job.project.settings.cfAccountID, stop);
+    } catch (const Cancelled&) {
+        throw;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// The home page refreshed after a publish. Every failure, a stop request included, only means the
+// home page was not updated: the gallery is online, and the result says so.
+bool refreshHomePage(const BuildJob& job, const cf::PublishResult& published, const BuildOperations& operations,
+                     const StopToken& stop) {
+    if (!operations.refreshHome) return false;
+    try {
+        return operations.refreshHome(job.cloudflareToken, published.accountID, stop).has_value();
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 BuildResult runBuildJob(const BuildJob& job, const Progress& progress, const StopToken& stop,
                         const PublishedHandler& onPublished, const BuildOperations& operations) {
     report(progress, 0, 0, startingText);
     BuildResult result;
-    // Gallery pages link back to the account's home page once there is one; until then there is none.
-    result.indexPage = operations.build(job.project, std::nullopt, progress, stop);
+    // Gallery pages link back to the account's home page once there is one ("All galleries").
+    std::optional<std::string> homeURL;
+    if (job.destination == Destination::cloudflare) {
+        report(progress, 0, 0, checkingHomeText);
+        homeURL = lookUpHomeAddress(job, operations, stop);
+    }
+    result.indexPage = operations.build(job.project, homeURL, progress, stop);
     const std::filesystem::path output = result.indexPage.parent_path();
     switch (job.destination) {
     case Destination::none:
@@ -153,7 +185,9 @@ BuildResult runBuildJob(const BuildJob& job, const Progress& progress, const Sto
     case Destination::cloudflare: {
         const cf::PublishResult published = operations.publish(publisherFor(job), output, progress, stop);
         if (onPublished) onPublished(published);
-        result.status = publishedSentence(published);
+        report(progress, 0, 0, updatingHomeText);
+        const bool homeUpdated = refreshHomePage(job, published, operations, stop);
+        result.status = publishedSentence(published, homeUpdated);
         if (isOpenableAddress(published.url)) result.browserTarget = published.url;
         result.published = published;
         break;

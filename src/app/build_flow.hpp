@@ -129,7 +129,20 @@ struct BuildOperations {
                                                      const StopToken& stop)>
         publish;
 
-    // GalleryBuilder::build, uploadFolder and CloudflarePublisher::publish.
+    // The address of the account's home page, so the gallery pages can link back to it; nothing
+    // when there is none. A failure counts as none. Left empty, a build never looks.
+    std::function<std::optional<std::string>(const std::string& token, const std::string& accountID,
+                                             const StopToken& stop)>
+        homeAddress;
+    // Republishes the account's existing home page after a gallery was published into accountID;
+    // its address, or nothing when there is none (no home page is created). A failure counts as
+    // none. Left empty, a publish never refreshes a home page.
+    std::function<std::optional<std::string>(const std::string& token, const std::string& accountID,
+                                             const StopToken& stop)>
+        refreshHome;
+
+    // GalleryBuilder::build, uploadFolder, CloudflarePublisher::publish, and the home page service's
+    // look-up and the shared home page model's refresh (with the home page's own domain setting).
     static BuildOperations standard();
 };
 
@@ -151,13 +164,19 @@ using PublishedHandler = std::function<void(const publish::cloudflare::PublishRe
 // is ignored: the gallery is online either way, and the next build saves again).
 void recordPublication(model::Project& project, const publish::cloudflare::PublishResult& result);
 
-// The final sentence of a Cloudflare publish.
-std::string publishedSentence(const publish::cloudflare::PublishResult& result);
+// The final sentence of a Cloudflare publish; homeUpdated adds that the home page was refreshed.
+std::string publishedSentence(const publish::cloudflare::PublishResult& result, bool homeUpdated = false);
 
 // The first progress text of every command, reported before its first step.
 inline constexpr const char* startingText = "Starting…";
+// The progress texts of a Cloudflare build's two home page steps, before the build and after the
+// publish.
+inline constexpr const char* checkingHomeText = "Checking for a home page…";
+inline constexpr const char* updatingHomeText = "Updating the home page…";
 
-// The background work of one command: "Starting…", the build, then the upload or the publish.
+// The background work of one command: "Starting…", the build, then the upload or the publish. A
+// Cloudflare build first looks for the account's home page (the pages then link to it) and after
+// the publish refreshes it; neither step ever makes the command fail.
 // Progress is reported through progress from the calling thread; stop is checked by each step at its
 // cancellation points. Throws lf::Cancelled when stopped and the step's own error otherwise; after a
 // failed publish, onPublished is not called.

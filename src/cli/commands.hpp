@@ -22,4 +22,7 @@ int runList(const Arguments& args);
 // lanternfold publish FOLDER --cloudflare | --ftp
 int runPublish(const Arguments& args);
 
+// lanternfold home list | preview | publish
+int runHome(const Arguments& args);
+
 }  // namespace lf::cli

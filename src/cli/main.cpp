@@ -17,6 +17,9 @@ const char* usageText =
     "                                               caption, separated by tabs; --json for a JSON array\n"
     "  lanternfold publish FOLDER --cloudflare      build, then publish to Cloudflare\n"
     "  lanternfold publish FOLDER --ftp             build, then upload by FTP or FTPS\n"
+    "  lanternfold home list                        list the galleries of the account's home page\n"
+    "  lanternfold home preview                     build the home page and print its index page\n"
+    "  lanternfold home publish                     build and publish the home page\n"
     "  lanternfold --help                           show this help\n"
     "  lanternfold --version                        show the version\n";
 
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
     if (command == "build") return lf::cli::runBuild(rest);
     if (command == "list") return lf::cli::runList(rest);
     if (command == "publish") return lf::cli::runPublish(rest);
+    if (command == "home") return lf::cli::runHome(rest);
     std::cerr << "lanternfold: unknown command “" << command << "”\n" << usageText;
     return lf::cli::exitUsage;
 }
