@@ -9,26 +9,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_type=${1:-Release}
 sanitize=${2:-}
 
-wanted=$(grep -Ev '^\s*(#|$)' "$root/scripts/debian-packages.txt")
-missing=()
-for pkg in $wanted; do
-  # A package counts as present only when dpkg says it is fully installed.
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-    # nodejs and npm may come from elsewhere on a developer machine; a working node is enough.
-    case "$pkg" in
-      nodejs) command -v node >/dev/null 2>&1 && continue ;;
-      npm) command -v npm >/dev/null 2>&1 && continue ;;
-    esac
-    missing+=("$pkg")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing Debian packages: ${missing[*]}" >&2
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+"$root/scripts/install-debian-packages.sh" "$root/scripts/debian-packages.txt"
 
 # npm packages of the test doubles and browser tests, each folder with its own lock file.
 for dir in "$root"/tests/* "$root"/tests/twins/*; do
