@@ -242,6 +242,18 @@ void Project::saveProjectFile() const {
     // bad bytes become U+FFFD instead of making every save of the folder fail.
     const std::string bytes = root.dump(2, ' ', false, json::Json::error_handler_t::replace) + "\n";
     platform::writeFileAtomically(folder / projectFileNames[0], bytes, platform::Durability::flushToDisk);
+
+    // A save killed part-way (the program was killed) leaves its temporary file in the pictures
+    // folder; the next save takes it away.
+    const std::string prefix = std::string(".") + projectFileNames[0] + ".lf-";
+    std::error_code code;
+    for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0 && platform::isLeftoverTemporary(name)) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
 }
 
 fs::path Project::outputFolder() const {
