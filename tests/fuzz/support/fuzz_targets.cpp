@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include <unicode/ustring.h>
+
 #include "builder/build_manifest.hpp"
 #include "builder/html.hpp"
 #include "builder/slugs.hpp"
@@ -87,6 +89,10 @@ void slugAndEscape(std::span<const uint8_t> input) {
 
     const std::string escaped = builder::htmlEscape(text);
     for (char c : escaped) require(c != '<' && c != '>' && c != '"' && c != '\'', "escaped text holds no markup");
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8(nullptr, 0, &length, escaped.data(), static_cast<int32_t>(escaped.size()), &status);
+    require(status != U_INVALID_CHAR_FOUND, "escaped text is valid UTF-8");
 }
 
 void cloudflareEnvelope(std::span<const uint8_t> input) {
