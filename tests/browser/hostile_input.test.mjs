@@ -173,3 +173,58 @@ test('hostile names, captions and title come back from the DOM exactly, adding n
   const expectedCaps = hostile.map(expectedCaption).filter(Boolean).map(firstLine);
   assert.deepEqual(indexPages.flatMap((entry) => entry.caps).sort(), expectedCaps.sort());
 });
+
+// The home page lists galleries under the titles their sites publish: someone else's text.
+test('hostile gallery titles and home texts come back from the home page DOM exactly', async () => {
+  const writer = process.env.LF_DEMO_HOME;
+  assert.ok(writer, 'LF_DEMO_HOME must name the lf_demo_home program');
+  const titles = [title, ...hostile.map((item) => item.caption).filter(Boolean), '\u202Egnp.exe', 'tab\there'];
+  const homeTitle = `<h1>"Home"</h1> & 'all' </title>`;
+  const description = '<script>alert(1)</script>\nsecond\tline';
+  const write = (name, texts, settings) => {
+    const description = {
+      settings,
+      galleries: texts.map((text, index) => ({
+        siteName: `site-${index}`, title: text, url: `https://site-${index}.example.workers.dev/`,
+        coverURL: `https://site-${index}.example.workers.dev/cover.jpg`, count: index, locked: index % 2 === 1,
+      })),
+    };
+    const file = path.join(outRoot, `${name}.json`);
+    fs.writeFileSync(file, JSON.stringify(description));
+    return execFileSync(writer, [path.join(outRoot, name), file], { encoding: 'utf8' }).trim();
+  };
+  const hostileHome = write('home-hostile', titles, { title: homeTitle, description });
+  const plainHome = write('home-plain', titles.map((_, index) => `Gallery ${index}`), { title: 'Home', description: 'one\ntwo' });
+
+  const page = await browser.newPage();
+  const read = async (file) => {
+    await page.goto(pathToFileURL(file).href, { waitUntil: 'load' });
+    return page.evaluate(() => {
+      const ownText = (element) => [...element.childNodes].map((node) => {
+        if (node.nodeType === Node.TEXT_NODE) return node.data;
+        if (node.nodeName === 'BR') return '\n';
+        return node.nodeName === 'svg' ? '' : `[${node.nodeName}]`;
+      }).join('');
+      const elements = [...document.querySelectorAll('*')];
+      return {
+        kinds: [...new Set(elements.map((element) => `${element.nodeName}(${element.getAttributeNames().sort().join(',')})`))],
+        scripts: document.scripts.length,
+        title: document.title,
+        heading: document.querySelector('h1').textContent,
+        description: ownText(document.querySelector('.desc')),
+        cards: [...document.querySelectorAll('a.gcard h2')].map(ownText),
+      };
+    });
+  };
+  const hostileRead = await read(hostileHome);
+  const plainRead = await read(plainHome);
+  await page.close();
+
+  const allowed = new Set(plainRead.kinds);
+  for (const kind of hostileRead.kinds) assert.ok(allowed.has(kind), `${kind} is not an element of the home page`);
+  assert.equal(hostileRead.scripts, 0);
+  assert.equal(hostileRead.heading, homeTitle);
+  assert.equal(hostileRead.title, homeTitle);
+  assert.equal(hostileRead.description, description);
+  assert.deepEqual(hostileRead.cards, titles);
+});
