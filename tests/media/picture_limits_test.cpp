@@ -82,7 +82,7 @@ TEST(PictureLimits, HeadersClaimingBillionsOfPixelsAreRefusedBeforeDecoding) {
     } bombs[] = {
         {"bomb.png", pngClaiming(60000, 60000)},
         {"bomb.gif", gifClaiming(60000, 60000)},
-        {"wide.png", pngClaiming(1'000'000, 400)},
+        {"wide.png", pngClaiming(900000, 400)},
     };
     for (const auto& bomb : bombs) {
         SCOPED_TRACE(bomb.name);
