@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "app/keychain.hpp"
+#include "platform/crypto.hpp"
+#include "platform/error.hpp"
 #include "platform/text.hpp"
 #include "publish/cloudflare/site_names.hpp"
 
@@ -22,6 +24,10 @@ void KeychainSecretStore::storeGalleryPassword(const std::string& password, cons
 }
 
 std::string KeychainSecretStore::siteKey(const std::string& siteName) { return Keychain().siteKey(siteName); }
+
+void KeychainSecretStore::storeSiteKey(const std::string& key, const std::string& siteName) {
+    Keychain().storeSiteKey(key, siteName);
+}
 
 std::string effectiveSiteName(const model::GallerySettings& settings) {
     if (!settings.cfSiteName.empty()) return settings.cfSiteName;
@@ -69,6 +75,25 @@ std::optional<std::string> saveBeforeBuild(const model::Project& project) {
     }
 }
 
+namespace {
+
+// A site key given from outside: it must be what the program itself makes (Base64 of 32 bytes),
+// since a mistyped key would publish a lock that signs every visitor out. Kept like a typed secret.
+std::string typedSiteKey(const std::string& typed, const std::string& siteName, SecretStore& store) {
+    crypto::Bytes bytes;
+    if (!crypto::base64Decode(text::trimmed(typed), bytes) || bytes.size() != 32) {
+        throw Error("LANTERNFOLD_SITE_KEY isn’t a site key: it must be the Base64 text of 32 bytes, 44 characters "
+                    "long.");
+    }
+    // Written again in the form the program makes, so the salt and the cookie key are the same
+    // whether the key came from here or from the keyring.
+    const std::string key = crypto::base64(bytes);
+    store.storeSiteKey(key, siteName);
+    return key;
+}
+
+}  // namespace
+
 BuildJob captureBuildJob(Destination destination, const model::Project& project, const TypedSecrets& secrets,
                          SecretStore& store) {
     BuildJob job;
@@ -80,7 +105,8 @@ BuildJob captureBuildJob(Destination destination, const model::Project& project,
     if (destination == Destination::cloudflare && settings.locked) {
         cf::SiteLock lock;
         lock.password = secrets.galleryPassword;
-        lock.secret = store.siteKey(settings.cfSiteName);
+        lock.secret = secrets.siteKey.empty() ? store.siteKey(settings.cfSiteName)
+                                              : typedSiteKey(secrets.siteKey, settings.cfSiteName, store);
         lock.title = settings.title;
         lock.templateName = settings.templateName;
         lock.language = settings.language;
@@ -123,7 +149,7 @@ namespace {
 bool isOpenableAddress(const std::string& address) {
     for (const char* scheme : {"https://", "http://"}) {
         const std::string prefix = scheme;
-        if (address.rfind(prefix, 0) == 0) {
+        if (address.starts_with(prefix)) {
             const std::string rest = address.substr(prefix.size());
             return !rest.empty() && rest.front() != '/' && rest.find_first_of(" \t\r\n") == std::string::npos;
         }

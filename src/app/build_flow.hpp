@@ -39,6 +39,9 @@ struct TypedSecrets {
     std::string ftpPassword;      // the FTP password of the project's host and user
     std::string cloudflareToken;  // as pasted, possibly with white space or a line break around it
     std::string galleryPassword;  // the password that locks the published gallery
+    // A locked site's key given from outside (LANTERNFOLD_SITE_KEY, its Base64 text), for unattended
+    // use without a readable keyring; empty to take the key from the store.
+    std::string siteKey;
 };
 
 // Where the flow keeps what a passed check hands over, and where a locked site's key comes from.
@@ -49,8 +52,12 @@ public:
     virtual void storeFTPPassword(const std::string& password, const std::string& host, const std::string& user) = 0;
     virtual void storeCloudflareToken(const std::string& token) = 0;
     virtual void storeGalleryPassword(const std::string& password, const std::string& siteName) = 0;
-    // The site's key, made and stored on first use. May throw lf::Error (no secure random bytes).
+    // The site's key, made and stored on first use. May throw lf::Error (no secure random bytes, or
+    // a keyring that cannot be read: an existing key is never replaced unseen).
     virtual std::string siteKey(const std::string& siteName) = 0;
+    // Keeps a key given from outside as the site's key, as the other typed secrets are kept. A
+    // store that keeps nothing between commands may ignore it.
+    virtual void storeSiteKey(const std::string& /*key*/, const std::string& /*siteName*/) {}
 };
 
 // SecretStore over the system keyring (Keychain).
@@ -60,6 +67,7 @@ public:
     void storeCloudflareToken(const std::string& token) override;
     void storeGalleryPassword(const std::string& password, const std::string& siteName) override;
     std::string siteKey(const std::string& siteName) override;
+    void storeSiteKey(const std::string& key, const std::string& siteName) override;
 };
 
 // The alert texts of the checks, in the order the checks run.
@@ -69,11 +77,10 @@ inline constexpr const char* ftpLocked =
     "password” first. The gallery would be open to everyone.";
 inline constexpr const char* ftpServer = "Fill in your FTP server and user name in the Publish tab first.";
 inline constexpr const char* ftpPassword = "Type your FTP password in the Publish tab first.";
-inline constexpr const char* cloudflareToken = "Paste your Cloudflare API token in the Publish tab first.";
-inline constexpr const char* siteName =
-    "The site name can only use lowercase letters, numbers and dashes (up to 63), and can’t start or end with a "
-    "dash.";
-inline constexpr const char* galleryPassword = "Type a password for this gallery, or turn off “Require a password”.";
+// The publisher refuses the same three inputs with the same sentences.
+inline constexpr const char* cloudflareToken = publish::cloudflare::checkTexts::noToken;
+inline constexpr const char* siteName = publish::cloudflare::checkTexts::badSiteName;
+inline constexpr const char* galleryPassword = publish::cloudflare::checkTexts::noGalleryPassword;
 }  // namespace alerts
 
 // The site name a Cloudflare publish uses: cfSiteName when it is not empty, otherwise the name
@@ -102,9 +109,9 @@ struct BuildJob {
     std::optional<publish::cloudflare::SiteLock> lock;  // a locked Cloudflare build only
 };
 
-// Captures the job after the checks passed. For a locked Cloudflare build this asks the store for
-// the site key (made on first use); lf::Error from there passes through and ends the command like
-// a failed publish.
+// Captures the job after the checks passed. For a locked Cloudflare build the site key is the typed
+// one (checked to be the Base64 text of 32 bytes, then stored) or else the store's, made on first
+// use; lf::Error from there passes through and ends the command like a failed publish.
 BuildJob captureBuildJob(Destination destination, const model::Project& project, const TypedSecrets& secrets,
                          SecretStore& store);
 

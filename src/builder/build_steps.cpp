@@ -33,14 +33,6 @@ std::vector<std::string> entryNames(const fs::path& folder) {
     return names;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // True when inner is outer or lies below it, compared component by component.
 bool isSameOrInside(const fs::path& inner, const fs::path& outer) {
     auto innerPart = inner.begin();
@@ -163,7 +155,7 @@ void removeStaleFiles(const fs::path& output, const std::set<std::string>& keep)
         for (const std::string& name : entryNames(path)) {
             // A build killed part-way leaves its temporary files behind; they are never finished files.
             if (platform::isLeftoverTemporary(name)) removeUnlessFolder(path / name);
-            if (startsWith(name, ".")) continue;
+            if (name.starts_with(".")) continue;
             if (keep.count(std::string(folder) + "/" + name) != 0) continue;
             removeUnlessFolder(path / name);
         }
@@ -171,7 +163,7 @@ void removeStaleFiles(const fs::path& output, const std::set<std::string>& keep)
 
     for (const std::string& name : entryNames(output)) {
         if (platform::isLeftoverTemporary(name)) removeUnlessFolder(output / name);
-        if (startsWith(name, "index-") && endsWith(name, ".html") && keep.count(name) == 0) {
+        if (name.starts_with("index-") && name.ends_with(".html") && keep.count(name) == 0) {
             removeUnlessFolder(output / name);
         }
     }

@@ -34,14 +34,6 @@ std::string replaceLineFeeds(std::string_view text) {
     return out;
 }
 
-// The caption the pages show: a typed caption wins whenever its key exists, even when it is empty,
-// so that a user can hide a picture's own caption; otherwise the picture's own caption.
-std::string pageCaption(const model::Project& project, const Item& item) {
-    const auto typed = project.captions.find(item.fileName());
-    const std::string& raw = typed != project.captions.end() ? typed->second : item.exifCaption;
-    return text::trimmed(raw);
-}
-
 std::string altText(const std::string& caption, const Item& item) {
     if (!caption.empty()) return firstLine(caption);
     return item.url.stem().string();
@@ -64,7 +56,7 @@ public:
         buildDate_ = longDate(now, texts_);
         if (homeURL && !homeURL->empty()) homeURL_ = *homeURL;
         captions_.reserve(items.size());
-        for (const Item& item : items) captions_.push_back(pageCaption(project, item));
+        for (const Item& item : items) captions_.push_back(project.shownCaption(item));
     }
 
     int pageCount() const { return pageCount_; }

@@ -41,7 +41,7 @@ std::optional<BuildArguments> parse(const Arguments& args) {
         if (arg == "--output" || arg == "-o") {
             if (index + 1 >= args.size() || parsed.output) return std::nullopt;
             parsed.output = args[++index];
-        } else if (arg.rfind("--output=", 0) == 0) {
+        } else if (arg.starts_with("--output=")) {
             if (parsed.output) return std::nullopt;
             parsed.output = arg.substr(9);
         } else if (arg == "--jobs" || arg == "-j") {

@@ -26,8 +26,9 @@ void onSignal(int) {
 }  // namespace
 
 InterruptWatch::InterruptWatch(std::stop_source& source) {
-    if (::pipe2(pipe_, O_CLOEXEC) != 0) return;
-    writeEnd = pipe_[1];
+    pipe_ = platform::Pipe::make(O_CLOEXEC);
+    if (!pipe_.read.isOpen()) return;
+    writeEnd = pipe_.write.get();
     struct sigaction action {};
     action.sa_handler = &onSignal;
     sigemptyset(&action.sa_mask);
@@ -36,7 +37,7 @@ InterruptWatch::InterruptWatch(std::stop_source& source) {
     ::sigaction(SIGINT, &action, &previousInterrupt_);
     ::sigaction(SIGTERM, &action, &previousTerminate_);
     installed_ = true;
-    const int readEnd = pipe_[0];
+    const int readEnd = pipe_.read.get();
     watcher_ = std::thread([readEnd, &source] {
         char byte = 0;
         while (::read(readEnd, &byte, 1) < 0 && errno == EINTR) {
@@ -50,11 +51,10 @@ InterruptWatch::~InterruptWatch() {
     ::sigaction(SIGINT, &previousInterrupt_, nullptr);
     ::sigaction(SIGTERM, &previousTerminate_, nullptr);
     const char done = doneByte;
-    (void)!::write(pipe_[1], &done, 1);
+    (void)!::write(pipe_.write.get(), &done, 1);
     watcher_.join();
     writeEnd = -1;
-    ::close(pipe_[0]);
-    ::close(pipe_[1]);
+    // The pipe closes with the object, once neither the handler nor the watcher can use it.
 }
 
 }  // namespace lf::cli

@@ -7,6 +7,8 @@
 #include <stop_token>
 #include <thread>
 
+#include "platform/file_descriptor.hpp"
+
 namespace lf::cli {
 
 class InterruptWatch {
@@ -18,7 +20,7 @@ public:
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
 private:
-    int pipe_[2]{-1, -1};
+    platform::Pipe pipe_;
     struct sigaction previousInterrupt_ {};
     struct sigaction previousTerminate_ {};
     bool installed_ = false;

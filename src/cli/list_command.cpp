@@ -70,12 +70,6 @@ std::optional<std::string> folderProblem(const fs::path& folder) {
     return std::nullopt;
 }
 
-// The caption the pages show: the typed one when its key exists (even empty), else the picture's
-// own, with white space and line breaks trimmed from both ends as the pages trim it.
-std::string shownCaption(const model::Project& project, const model::Item& item) {
-    return text::trimmed(project.caption(item));
-}
-
 }  // namespace
 
 int runList(const Arguments& args) {
@@ -122,7 +116,7 @@ int runList(const Arguments& args) {
             entry["kind"] = model::rawValue(item.kind);
             entry["date"] = rfc3339Local(item.date);
             entry["dateIsExif"] = item.dateIsExif;
-            entry["caption"] = shownCaption(project, item);
+            entry["caption"] = project.shownCaption(item);
             list.push_back(std::move(entry));
         }
         // File names on Linux are bytes; any that are not UTF-8 are shown with U+FFFD rather than
@@ -131,7 +125,7 @@ int runList(const Arguments& args) {
     } else {
         for (const model::Item& item : project.items) {
             std::cout << oneLine(item.fileName()) << '\t' << model::rawValue(item.kind) << '\t'
-                      << rfc3339Local(item.date) << '\t' << oneLine(shownCaption(project, item)) << '\n';
+                      << rfc3339Local(item.date) << '\t' << oneLine(project.shownCaption(item)) << '\n';
         }
     }
     std::cout.flush();

@@ -27,9 +27,10 @@ const char* publishUsage =
     "\n"
     "Builds the folder's gallery, then publishes it to Cloudflare or uploads it by FTP, with the\n"
     "settings of the folder's lanternfold.json. Secrets come from the system keyring, or from\n"
-    "LANTERNFOLD_CF_TOKEN, LANTERNFOLD_FTP_PASSWORD and LANTERNFOLD_GALLERY_PASSWORD, which win over\n"
-    "the keyring and are then stored in it. --jobs makes N items of the gallery at once (default: one\n"
-    "per core); the gallery is the same whatever N is.\n";
+    "LANTERNFOLD_CF_TOKEN, LANTERNFOLD_FTP_PASSWORD, LANTERNFOLD_GALLERY_PASSWORD and\n"
+    "LANTERNFOLD_SITE_KEY (the Base64 key of a locked site), which win over the keyring and are then\n"
+    "stored in it. --jobs makes N items of the gallery at once (default: one per core); the gallery is\n"
+    "the same whatever N is.\n";
 
 struct PublishArguments {
     fs::path folder;
@@ -85,6 +86,7 @@ int runPublish(const Arguments& args) {
     const auto tokenFromEnvironment = takeSecretFromEnvironment("LANTERNFOLD_CF_TOKEN");
     const auto ftpPasswordFromEnvironment = takeSecretFromEnvironment("LANTERNFOLD_FTP_PASSWORD");
     const auto galleryPasswordFromEnvironment = takeSecretFromEnvironment("LANTERNFOLD_GALLERY_PASSWORD");
+    const auto siteKeyFromEnvironment = takeSecretFromEnvironment("LANTERNFOLD_SITE_KEY");
 
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << publishUsage;
@@ -104,9 +106,13 @@ int runPublish(const Arguments& args) {
     const model::GallerySettings& settings = project.settings;
 
     // The secrets the Publish tab would show: typed there (here: the environment) or from the keyring.
+    // Said once, before anything is read from or stored in the keyring, since every secret the
+    // command keeps would otherwise be lost without a word.
+    if (const auto problem = app::Keychain::unavailableReason()) std::cerr << "Warning: " << *problem << "\n";
     const app::Keychain keychain;
     app::TypedSecrets secrets;
     if (parsed->destination == Destination::cloudflare) {
+        secrets.siteKey = siteKeyFromEnvironment.value_or("");
         secrets.cloudflareToken = tokenFromEnvironment ? *tokenFromEnvironment : keychain.cloudflareToken().value_or("");
         if (galleryPasswordFromEnvironment) {
             secrets.galleryPassword = *galleryPasswordFromEnvironment;

@@ -10,8 +10,6 @@ namespace {
 
 using vips::VImage;
 
-bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
 // A damaged file still gives what can be decoded of it (the rest grey), as photo viewers do;
 // files that cannot be decoded at all fail at their header.
 constexpr VipsFailOn failOn = VIPS_FAIL_ON_NONE;
@@ -34,7 +32,7 @@ vips::VOption* thumbnailOptions(int side, Profile profile) {
 // The lazy pipeline that decodes and shrinks in one step.
 VImage scaledPipeline(const ImageSource& source, int side, Profile profile) {
     const std::string& loader = source.loader();
-    if (startsWith(loader, "VipsForeignLoadHeif") || startsWith(loader, "VipsForeignLoadTiff")) {
+    if (loader.starts_with("VipsForeignLoadHeif") || loader.starts_with("VipsForeignLoadTiff")) {
         // For these formats the thumbnail operation would take the file's embedded thumbnail
         // (HEIF) or a lower level of a pyramid (TIFF) when it is large enough. Neither format
         // can shrink while decoding, so loading the main image of frame 0 costs nothing extra.

@@ -11,7 +11,8 @@ public:
     // "Couldn’t read the picture “name”." name is a file name or a path relative to the folder.
     static ImageError unreadable(const std::string& name);
     // "Couldn’t write “name”." name is the destination's last path component or relative path.
-    static ImageError unwritable(const std::string& name);
+    // A reason from the system ("No space left on device") follows as a sentence of its own.
+    static ImageError unwritable(const std::string& name, const std::string& reason = {});
 
 private:
     explicit ImageError(const std::string& message) : lf::Error(message) {}

@@ -16,7 +16,7 @@ using vips::VImage;
 bool isPictureLoader(const std::string& loader) {
     for (const char* prefix : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadGif", "VipsForeignLoadNsgif",
                                "VipsForeignLoadWebp", "VipsForeignLoadTiff", "VipsForeignLoadHeif"}) {
-        if (loader.rfind(prefix, 0) == 0) return true;
+        if (loader.starts_with(prefix)) return true;
     }
     return false;
 }

@@ -40,8 +40,9 @@ std::string encodeJPEG(const Picture& picture, int quality, const std::string& n
 void writeEncodedJPEG(std::string_view bytes, const std::filesystem::path& destination) {
     try {
         lf::platform::writeFileAtomically(destination, bytes);
-    } catch (const lf::platform::FileError&) {
-        throw ImageError::unwritable(destination.filename().string());
+    } catch (const lf::platform::FileError& error) {
+        // A full or read-only disk is something the user can mend, so the system's reason is kept.
+        throw ImageError::unwritable(destination.filename().string(), error.reason());
     }
 }
 

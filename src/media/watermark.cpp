@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/text.hpp"
+
 namespace lf::media {
 
 namespace {
@@ -109,7 +111,8 @@ std::optional<Line> setLine(const std::string& rawText, double size) {
     static std::mutex fontMutex;  // fontconfig's and FreeType's face caches are shared
     std::lock_guard lock(fontMutex);
     const FontList& list = FontList::shared();
-    if (list.fonts().empty() || !g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    // glib's character stepping below relies on well-formed UTF-8 without NUL bytes.
+    if (list.fonts().empty() || !lf::text::isValidUTF8(text) || text.find('\0') != std::string::npos) {
         return std::nullopt;
     }
     std::unique_ptr<cairo_font_options_t, FontOptionsDeleter> options(cairo_font_options_create());

@@ -30,20 +30,3 @@ struct Item {
 };
 
 }  // namespace lf::model
-
-// Hashing covers all eight fields, like equality.
-template <>
-struct std::hash<lf::model::Item> {
-    size_t operator()(const lf::model::Item& item) const noexcept {
-        size_t seed = std::hash<std::string>{}(item.url.native());
-        const auto mix = [&seed](size_t value) { seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); };
-        mix(std::hash<int>{}(static_cast<int>(item.kind)));
-        mix(std::hash<long long>{}(static_cast<long long>(item.modified.time_since_epoch().count())));
-        mix(std::hash<long long>{}(static_cast<long long>(item.date.time_since_epoch().count())));
-        mix(std::hash<bool>{}(item.dateIsExif));
-        mix(std::hash<std::string>{}(item.exifCaption));
-        mix(std::hash<bool>{}(item.metadataLoaded));
-        mix(std::hash<std::string>{}(item.slug));
-        return seed;
-    }
-};

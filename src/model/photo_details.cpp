@@ -7,7 +7,6 @@
 #include <memory>
 #include <mutex>
 
-#include <unicode/utf8.h>
 #include <vips/vips.h>
 
 // Exiv2 0.27 still declares its handles as std::auto_ptr, which the standard library keeps as a
@@ -128,22 +127,10 @@ RawDetails readHeifExifThroughVips(const std::filesystem::path& file) {
 
 #pragma GCC diagnostic pop
 
-bool isValidUTF8(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    const int32_t length = static_cast<int32_t>(text.size());
-    int32_t index = 0;
-    while (index < length) {
-        UChar32 c;
-        U8_NEXT(bytes, index, length, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
-
 // Older cameras and editors write captions in Latin-1 without saying so. Text that is not valid
 // UTF-8 is read as Latin-1, so every caption the program holds is valid UTF-8.
 std::string asUTF8(std::string text) {
-    if (isValidUTF8(text)) return text;
+    if (text::isValidUTF8(text)) return text;
     std::string out;
     out.reserve(text.size() * 2);
     for (unsigned char c : text) {

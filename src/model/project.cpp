@@ -266,6 +266,8 @@ std::string Project::caption(const Item& item) const {
     return typed != captions.end() ? typed->second : item.exifCaption;
 }
 
+std::string Project::shownCaption(const Item& item) const { return text::trimmed(caption(item)); }
+
 PersistedState Project::persisted() const {
     return PersistedState{folder, settings, captions, order, output};
 }

@@ -57,6 +57,9 @@ struct Project {
 
     // The typed caption when the key exists (even empty), otherwise the item's exifCaption.
     std::string caption(const Item& item) const;
+    // The caption the gallery pages and `lanternfold list` show: caption(item) with white space
+    // and line breaks trimmed from both ends.
+    std::string shownCaption(const Item& item) const;
 
     PersistedState persisted() const;
 

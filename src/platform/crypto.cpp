@@ -1,7 +1,6 @@
 #include "platform/crypto.hpp"
 
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
@@ -32,15 +31,6 @@ Bytes pbkdf2Sha256(std::string_view password, const Bytes& salt, int iterations,
         throw Error("The password could not be protected.");
     }
     return key;
-}
-
-Bytes hmacSha256(std::string_view key, std::string_view data) {
-    Bytes mac(EVP_MAX_MD_SIZE);
-    unsigned int length = 0;
-    HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-         reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac.data(), &length);
-    mac.resize(length);
-    return mac;
 }
 
 Bytes secureRandomBytes(size_t count) {

@@ -20,9 +20,6 @@ std::string hex(const Bytes& bytes);
 // PBKDF2 with HMAC-SHA-256.
 Bytes pbkdf2Sha256(std::string_view password, const Bytes& salt, int iterations, size_t length);
 
-// HMAC-SHA-256 of data under key, 32 bytes.
-Bytes hmacSha256(std::string_view key, std::string_view data);
-
 // Bytes from the system's cryptographically secure generator. Throws lf::Error when the generator
 // fails: callers never fall back to a weaker source.
 Bytes secureRandomBytes(size_t count);

@@ -11,6 +11,8 @@
 #include <random>
 #include <sstream>
 
+#include "platform/file_descriptor.hpp"
+
 namespace lf::platform {
 
 namespace {
@@ -31,10 +33,10 @@ fs::path temporaryBeside(const fs::path& destination) {
 }  // namespace
 
 FileError::FileError(const std::string& action, const fs::path& path, const std::error_code& code)
-    : Error(sentence(action, path, code.message())), path_(path) {}
+    : FileError(action, path, code.message()) {}
 
 FileError::FileError(const std::string& action, const fs::path& path, const std::string& reason)
-    : Error(sentence(action, path, reason)), path_(path) {}
+    : Error(sentence(action, path, reason)), path_(path), reason_(reason) {}
 
 void copyFileAtomically(const fs::path& from, const fs::path& destination) {
     const fs::path temporary = temporaryBeside(destination);
@@ -75,18 +77,18 @@ bool isLeftoverTemporary(const std::string& name) {
 
 void writeFileAtomically(const fs::path& destination, std::string_view bytes, Durability durability) {
     const fs::path temporary = temporaryBeside(destination);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) throw FileError("Couldn’t write", destination, std::error_code(errno, std::generic_category()));
+    FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!file.isOpen()) throw FileError("Couldn’t write", destination, std::error_code(errno, std::generic_category()));
 
     auto fail = [&](int error) {
-        ::close(fd);
+        file.reset();
         ::unlink(temporary.c_str());
         throw FileError("Couldn’t write", destination, std::error_code(error, std::generic_category()));
     };
     const char* data = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
+        const ssize_t written = ::write(file.get(), data, left);
         if (written < 0) {
             if (errno == EINTR) continue;
             fail(errno);
@@ -94,25 +96,15 @@ void writeFileAtomically(const fs::path& destination, std::string_view bytes, Du
         data += written;
         left -= static_cast<size_t>(written);
     }
-    if (durability == Durability::flushToDisk && ::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw FileError("Couldn’t write", destination, std::error_code(error, std::generic_category()));
-    }
-    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw FileError("Couldn’t write", destination, std::error_code(error, std::generic_category()));
-    }
+    if (durability == Durability::flushToDisk && ::fsync(file.get()) != 0) fail(errno);
+    // Some file systems report a failed write only when the file is closed.
+    if (file.close() != 0) fail(errno);
+    if (::rename(temporary.c_str(), destination.c_str()) != 0) fail(errno);
     if (durability == Durability::flushToDisk) {
         // The rename itself lives in the folder; flush the folder so the new name survives too.
         const fs::path folder = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
-        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
+        const FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (directory.isOpen()) ::fsync(directory.get());
     }
 }
 
@@ -136,7 +128,7 @@ std::string readFile(const fs::path& path) {
 }
 
 fs::path expandTilde(const std::string& path) {
-    if (path == "~" || path.rfind("~/", 0) == 0) {
+    if (path == "~" || path.starts_with("~/")) {
         const char* home = std::getenv("HOME");
         const std::string base = home ? home : "";
         return fs::path(base + path.substr(1));

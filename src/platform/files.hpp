@@ -25,9 +25,12 @@ public:
     FileError(const std::string& action, const fs::path& path, const std::error_code& code);
     FileError(const std::string& action, const fs::path& path, const std::string& reason);
     const fs::path& path() const { return path_; }
+    // The system's reason alone ("No space left on device"), for messages that name the file their own way.
+    const std::string& reason() const { return reason_; }
 
 private:
     fs::path path_;
+    std::string reason_;
 };
 
 // Writes bytes to a temporary file in the destination's folder and renames it over the destination,

@@ -43,9 +43,6 @@ inline std::optional<int64_t> optInt(const Json& object, const char* key) {
 inline std::string getString(const Json& object, const char* key, const std::string& fallback) {
     return optString(object, key).value_or(fallback);
 }
-inline bool getBool(const Json& object, const char* key, bool fallback) {
-    return optBool(object, key).value_or(fallback);
-}
 inline int64_t getInt(const Json& object, const char* key, int64_t fallback) {
     return optInt(object, key).value_or(fallback);
 }
@@ -56,11 +53,16 @@ inline bool isAbsent(const Json& object, const char* key) {
     return it == object.end() || it->is_null();
 }
 
+// Both writers below turn bytes that are not UTF-8 into U+FFFD instead of throwing: file names on
+// Linux are bytes, and a folder name that is not UTF-8 must not end a build or a publish half-way.
+
 // Pretty-printed text (two-space indent, one key per line, slashes not escaped) with a final line feed.
-inline std::string pretty(const Json& value) { return value.dump(2, ' ', false) + "\n"; }
+inline std::string pretty(const Json& value) {
+    return value.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
 
 // Compact text, no white space.
-inline std::string compact(const Json& value) { return value.dump(); }
+inline std::string compact(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 // Parses text; nothing when it is not valid JSON.
 inline std::optional<Json> parse(const std::string& text) {

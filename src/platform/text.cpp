@@ -1,5 +1,7 @@
 #include "platform/text.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -9,6 +11,7 @@
 #include <unicode/translit.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 namespace lf::text {
 
@@ -90,6 +93,26 @@ std::string longDateInLocale(std::chrono::system_clock::time_point date, const s
     std::string out;
     formatted.toUTF8String(out);
     return out;
+}
+
+bool isValidUTF8(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    // ICU's indexes are 32-bit; longer text is checked piece by piece at character boundaries.
+    size_t offset = 0;
+    while (offset < bytes.size()) {
+        const int32_t length = static_cast<int32_t>(std::min<size_t>(bytes.size() - offset, INT32_MAX));
+        int32_t index = 0;
+        const uint8_t* piece = data + offset;
+        while (index < length) {
+            // A character cut at the end of a piece is read again whole at the start of the next one.
+            if (length < static_cast<int32_t>(bytes.size() - offset) && length - index < 4) break;
+            UChar32 c;
+            U8_NEXT(piece, index, length, c);
+            if (c < 0) return false;
+        }
+        offset += static_cast<size_t>(index);
+    }
+    return true;
 }
 
 std::string trimmed(std::string_view text) {

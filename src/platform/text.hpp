@@ -19,6 +19,10 @@ std::string latinFolded(std::string_view text);
 // "de_DE" → "5. Dezember 2026"), without a time, in the local time zone.
 std::string longDateInLocale(std::chrono::system_clock::time_point date, const std::string& locale);
 
+// Whether bytes are well-formed UTF-8: no stray continuation bytes, overlong forms, surrogates or
+// values above U+10FFFF. The one check the whole program uses for text from outside.
+bool isValidUTF8(std::string_view bytes);
+
 // Removes spaces, tabs, line breaks and other Unicode white space at both ends.
 std::string trimmed(std::string_view text);
 

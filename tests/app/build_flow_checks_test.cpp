@@ -33,6 +33,9 @@ public:
     void storeGalleryPassword(const std::string& password, const std::string& siteName) override {
         stored.push_back("gallery[" + siteName + "]=" + password);
     }
+    void storeSiteKey(const std::string& key, const std::string& siteName) override {
+        stored.push_back("site key[" + siteName + "]=" + key);
+    }
     std::string siteKey(const std::string& siteName) override {
         auto& key = keys[siteName];
         if (key.empty()) {
@@ -215,6 +218,33 @@ TEST(CaptureBuildJob, MakesNoLockForOpenGalleriesOrOtherDestinations) {
     EXPECT_FALSE(lf::app::captureBuildJob(Destination::ftp, locked, secrets, store).lock);
     EXPECT_FALSE(lf::app::captureBuildJob(Destination::none, locked, secrets, store).lock);
     EXPECT_EQ(store.keysMade, 0);
+}
+
+// A key given from outside (LANTERNFOLD_SITE_KEY) is used and kept instead of the store's, written
+// the way the program writes keys; text that is not the Base64 of 32 bytes ends the command, since
+// a wrong key would sign out every visitor.
+TEST(CaptureBuildJob, ATypedSiteKeyIsCheckedUsedAndKept) {
+    const auto locked = projectWith([](auto& s) { s.cfSiteName = "rome"; s.locked = true; });
+    const std::string key = "c2l0ZSBrZXkgb2YgdGhlIGxvY2tlZCBnYWxsZXJ5ISE=";
+    for (const std::string& typed : {key, " " + key + "\n", key.substr(0, 43)}) {
+        RecordingSecretStore store;
+        const auto job = lf::app::captureBuildJob(Destination::cloudflare, locked, {"", "token", "pw", typed}, store);
+        ASSERT_TRUE(job.lock.has_value());
+        EXPECT_EQ(job.lock->secret, key);
+        EXPECT_EQ(store.stored, std::vector<std::string>{"site key[rome]=" + key});
+        EXPECT_EQ(store.keysMade, 0);
+    }
+    for (const std::string& typed : {std::string("not a key"), key.substr(0, 40), key + key}) {
+        RecordingSecretStore store;
+        try {
+            lf::app::captureBuildJob(Destination::cloudflare, locked, {"", "token", "pw", typed}, store);
+            ADD_FAILURE() << "accepted " << typed;
+        } catch (const lf::Error& error) {
+            EXPECT_STREQ(error.what(), "LANTERNFOLD_SITE_KEY isn’t a site key: it must be the Base64 text of 32 "
+                                       "bytes, 44 characters long.");
+        }
+        EXPECT_TRUE(store.stored.empty());
+    }
 }
 
 TEST(CaptureBuildJob, AFailingKeyGeneratorEndsTheCommand) {

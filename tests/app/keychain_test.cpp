@@ -114,6 +114,11 @@ TEST_F(KeychainTest, SecretsKeepTheirUtf8) {
     EXPECT_EQ(keychain.galleryPassword("accents"), "mot de passe à l’été");
 }
 
+// The test keyring is unlocked and answers, so the program has nothing to warn about.
+TEST_F(KeychainTest, AnAnsweringUnlockedKeyringIsAvailable) {
+    EXPECT_EQ(lf::app::Keychain::unavailableReason(), std::nullopt);
+}
+
 TEST_F(KeychainTest, SiteKeyIsMadeOnceAndKeptPerSite) {
     clear("Lanternfold Site Key", "site-a");
     clear("Lanternfold Site Key", "site-b");

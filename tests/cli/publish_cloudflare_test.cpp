@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -189,6 +190,76 @@ TEST_F(PublishCloudflare, LockedGalleryKeepsItsPasswordAndSiteKeyInTheKeyring) {
     EXPECT_EQ(second.out, republishedSentence("secret-rome", firstFiles, temp.path() / "Secret gallery"));
 
     EXPECT_EQ(keychain.readSecret("Lanternfold Site Key", "secret-rome"), key);
+}
+
+// lanternfold publish on a session bus where no Secret Service answers.
+lf::test::ProgramResult publishWithoutKeyring(const fs::path& folder, const std::map<std::string, std::string>& extra) {
+    const fs::path config = fs::path(LF_TEST_SOURCE_DIR) / "cli" / "support" / "bus-without-secret-service.conf";
+    return lf::test::runCaptured({"/usr/bin/dbus-run-session", "--config-file=" + config.string(), "--", LF_BINARY,
+                                  "publish", folder.string(), "--cloudflare"},
+                                 extra);
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+const std::string keyringWarning =
+    "Warning: The system keyring isn’t available (it is missing or locked), so Lanternfold can’t keep your "
+    "passwords and API token.\n";
+
+// Without a keyring the command says so once and still publishes an open gallery with the token
+// from the environment. A locked gallery's key cannot be read then, and a new one would sign out
+// every visitor, so that publish stops before anything is built or sent, unless the key is given.
+TEST_F(PublishCloudflare, WithoutAKeyringTheCommandSaysSoAndNeverMakesANewSiteKey) {
+    const std::map<std::string, std::string> secrets{{"LANTERNFOLD_CF_TOKEN", CloudflareTwin::token},
+                                                     {"LANTERNFOLD_GALLERY_PASSWORD", "open sesame"}};
+    const fs::path open = lf::test::makePicturesFolder(temp.path(), "Open", 1, R"({"cf_site_name": "open-rome"})");
+    const auto opened = publishWithoutKeyring(open, secrets);
+    EXPECT_EQ(opened.exitCode, 0) << opened.err;
+    EXPECT_EQ(occurrences(opened.err, keyringWarning), 1u) << opened.err;
+    EXPECT_LT(opened.err.find(keyringWarning), opened.err.find("Starting…")) << opened.err;
+    EXPECT_TRUE(opened.out.starts_with("Published at " + siteAddress("open-rome"))) << opened.out;
+
+    twin->resetAll();
+    const fs::path locked =
+        lf::test::makePicturesFolder(temp.path(), "Locked", 1, R"({"cf_site_name": "locked-rome", "locked": true})");
+    const auto refused = publishWithoutKeyring(locked, secrets);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, "Something went wrong.\n");
+    EXPECT_EQ(occurrences(refused.err, keyringWarning), 1u) << refused.err;
+    EXPECT_NE(refused.err.find(lf::app::siteKeyUnreadableText("locked-rome") + "\n"), std::string::npos) << refused.err;
+    EXPECT_TRUE(twin->requests().empty()) << twin->requests().dump(2);
+    EXPECT_FALSE(fs::exists(temp.path() / "Locked gallery" / "index.html")) << "nothing was built";
+
+    auto withBadKey = secrets;
+    withBadKey["LANTERNFOLD_SITE_KEY"] = "not a key";
+    const auto mistyped = publishWithoutKeyring(locked, withBadKey);
+    EXPECT_EQ(mistyped.exitCode, 1);
+    EXPECT_NE(mistyped.err.find("LANTERNFOLD_SITE_KEY isn’t a site key"), std::string::npos) << mistyped.err;
+    EXPECT_TRUE(twin->requests().empty());
+
+    // With the key given, the lock is made with exactly that key.
+    const std::string key = "c2l0ZSBrZXkgb2YgdGhlIGxvY2tlZCBnYWxsZXJ5ISE=";
+    auto withKey = secrets;
+    withKey["LANTERNFOLD_SITE_KEY"] = key;
+    const auto published = publishWithoutKeyring(locked, withKey);
+    ASSERT_EQ(published.exitCode, 0) << published.err;
+    EXPECT_TRUE(published.out.starts_with("Published at " + siteAddress("locked-rome"))) << published.out;
+    bool keyDeployed = false;
+    for (const Json& request : twin->requests()) {
+        if (lf::json::getString(request, "method", "") != "PUT" || !request.contains("parts")) continue;
+        for (const Json& part : request["parts"]) {
+            if (part["name"] != "metadata") continue;
+            const Json metadata = Json::parse(part["text"].get<std::string>());
+            for (const Json& binding : metadata["bindings"]) {
+                if (binding["name"] == "LF_SECRET") keyDeployed = binding["text"] == key;
+            }
+        }
+    }
+    EXPECT_TRUE(keyDeployed) << twin->requests().dump(2);
 }
 
 TEST_F(PublishCloudflare, AFailedPublishIsSomethingWentWrongWithCloudflaresReasonAndRecordsNothing) {

@@ -1,6 +1,9 @@
 // The JPEG writer: no metadata of the source, the quality range, atomic replacement, its errors.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -105,24 +108,69 @@ TEST(WriteJPEG, ReplacesAnExistingFileWholeAndLeavesNothingElse) {
     EXPECT_EQ(entries, 1) << "no temporary file is left beside the picture";
 }
 
-TEST(WriteJPEG, FailureNamesTheDestinationFile) {
+// While it lives, files of this process cannot grow beyond the given size: a write past it fails
+// with EFBIG as on a full disk. It works for root too, which a read-only folder does not stop.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);  // the write then fails instead of ending the process
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = SIG_DFL;
+};
+
+// The sentence names the file and then gives the system's reason, so that a full disk or a missing
+// folder can be told apart from a broken picture.
+TEST(WriteJPEG, FailureNamesTheDestinationFileAndTheReason) {
     TemporaryFolder folder;
     fs::create_directory(folder / "a-folder.jpg");
-    const fs::path destinations[] = {folder / "missing" / "beach.jpg", folder / "a-folder.jpg"};
-    const std::string messages[] = {"Couldn’t write “beach.jpg”.", "Couldn’t write “a-folder.jpg”."};
-    for (int i = 0; i < 2; ++i) {
+    struct Case {
+        fs::path destination;
+        std::string message;
+    };
+    const Case cases[] = {
+        {folder / "missing" / "beach.jpg", "Couldn’t write “beach.jpg”. No such file or directory."},
+        {folder / "a-folder.jpg", "Couldn’t write “a-folder.jpg”. Is a directory."},
+    };
+    for (const Case& c : cases) {
         try {
-            writeJPEG(solid(10, 10, red), destinations[i], 80);
-            ADD_FAILURE() << "no error for " << destinations[i];
+            writeJPEG(solid(10, 10, red), c.destination, 80);
+            ADD_FAILURE() << "no error for " << c.destination;
         } catch (const ImageError& error) {
-            EXPECT_STREQ(error.what(), messages[i].c_str());
+            EXPECT_STREQ(error.what(), c.message.c_str());
         }
     }
+}
+
+TEST(WriteJPEG, DiskThatTakesNoMoreSaysSo) {
+    TemporaryFolder folder;
+    try {
+        const FileSizeLimit limit(100);  // a JPEG's headers alone are longer
+        writeJPEG(solid(400, 300, red), folder / "noise.jpg", 90);
+        ADD_FAILURE() << "a picture larger than the limit was written";
+    } catch (const ImageError& error) {
+        EXPECT_STREQ(error.what(), "Couldn’t write “noise.jpg”. File too large.");
+    }
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder.path())) ++entries;
+    EXPECT_EQ(entries, 0) << "the half-written temporary file is removed";
 }
 
 TEST(ImageError, Texts) {
     EXPECT_STREQ(ImageError::unreadable("Holiday/IMG_0001.HEIC").what(), "Couldn’t read the picture “Holiday/IMG_0001.HEIC”.");
     EXPECT_STREQ(ImageError::unwritable("thumbs/beach.jpg").what(), "Couldn’t write “thumbs/beach.jpg”.");
+    EXPECT_STREQ(ImageError::unwritable("beach.jpg", "No space left on device").what(),
+                 "Couldn’t write “beach.jpg”. No space left on device.");
     const lf::Error& base = ImageError::unwritable("x.jpg");
     EXPECT_STREQ(base.what(), "Couldn’t write “x.jpg”.");
 }

@@ -61,6 +61,15 @@ TEST(Text, LongDatesFollowTheLocale) {
     EXPECT_EQ(lf::text::longDateInLocale(date, "nl_NL"), "5 december 2026");
 }
 
+TEST(Text, Utf8Validation) {
+    EXPECT_TRUE(lf::text::isValidUTF8("plain, Été, 日本, 😀"));
+    EXPECT_TRUE(lf::text::isValidUTF8(""));
+    // Cut, overlong, surrogate, above U+10FFFF, never-used byte, stray continuation byte.
+    for (const char* bytes : {"\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "a\x80"}) {
+        EXPECT_FALSE(lf::text::isValidUTF8(bytes)) << testing::PrintToString(std::string(bytes));
+    }
+}
+
 TEST(Crypto, KnownVectors) {
     EXPECT_EQ(lf::crypto::hex(lf::crypto::sha256("")),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");

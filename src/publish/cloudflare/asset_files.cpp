@@ -4,11 +4,11 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <system_error>
 #include <unordered_map>
 
 #include "platform/crypto.hpp"
 #include "platform/files.hpp"
+#include "platform/site_walk.hpp"
 #include "platform/text.hpp"
 #include "publish/cloudflare/cloudflare_error.hpp"
 
@@ -81,54 +81,17 @@ std::string mimeTypeFor(const fs::path& file) {
 }
 
 std::vector<FileEntry> collectFiles(const fs::path& folder) {
-    std::error_code error;
-    const fs::path root = fs::canonical(folder, error);
-    if (error) return {};
-    fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, error);
-    if (error) return {};
-    const std::string prefix = root.string() == "/" ? "/" : root.string() + "/";
-
     std::vector<FileEntry> entries;
-    for (auto end = fs::recursive_directory_iterator(); walk != end; walk.increment(error)) {
-        if (error) {
-            // A folder that vanished or cannot be listed part-way is left out like an unreadable one.
-            error.clear();
-            continue;
-        }
-        const fs::directory_entry& element = *walk;
-        const std::string name = element.path().filename().string();
-        if (name.starts_with(".")) {
-            walk.disable_recursion_pending();
-            continue;
-        }
-        // symlink_status: a link is never followed, whatever it points to.
-        const fs::file_status status = element.symlink_status(error);
-        if (error || !fs::is_regular_file(status)) {
-            error.clear();
-            continue;
-        }
-        const uintmax_t size = element.file_size(error);
-        if (error) {
-            error.clear();
-            continue;
-        }
-        const fs::path real = fs::canonical(element.path(), error);
-        if (error) {
-            error.clear();
-            continue;
-        }
-        const std::string realText = real.string();
-        if (!realText.starts_with(prefix) || realText.size() == prefix.size()) continue;
-        const std::string relative = realText.substr(prefix.size());
-        if (size > static_cast<uintmax_t>(maxAssetSize)) throw CloudflareError::tooBig(relative);
-
-        const std::string bytes = platform::readFile(element.path());
+    for (const platform::SiteFile& file : platform::siteFiles(folder)) {
+        // Checked before the file is read, so a huge movie is refused without reading it.
+        if (file.size > static_cast<uintmax_t>(maxAssetSize)) throw CloudflareError::tooBig(file.relative);
+        const std::string bytes = platform::readFile(file.path);
         FileEntry entry;
-        entry.url = element.path();
-        entry.path = "/" + relative;
-        entry.hash = assetHash(bytes, extensionOf(element.path()));
+        entry.url = file.path;
+        entry.path = "/" + file.relative;
+        entry.hash = assetHash(bytes, extensionOf(file.path));
         entry.size = static_cast<int64_t>(bytes.size());
-        entry.mime = mimeTypeFor(element.path());
+        entry.mime = mimeTypeFor(file.path);
         entries.push_back(std::move(entry));
     }
     std::sort(entries.begin(), entries.end(), [](const FileEntry& a, const FileEntry& b) { return a.path < b.path; });

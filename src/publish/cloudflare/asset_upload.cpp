@@ -26,6 +26,25 @@ void waitUnlessStopped(std::chrono::milliseconds duration, const StopToken& stop
 
 }  // namespace
 
+UploadSession readUploadSession(const std::optional<Json>& result) {
+    const std::optional<std::string> token = result ? json::optString(*result, "jwt") : std::nullopt;
+    if (!token) throw CloudflareError::api("No upload token came back.");
+    UploadSession session{*token, {}};
+    auto found = result->find("buckets");
+    if (found == result->end() || !found->is_array()) return session;
+    for (const Json& bucket : *found) {
+        // "buckets" of any other shape than an array of arrays of strings is read as no buckets.
+        if (!bucket.is_array()) return {*token, {}};
+        std::vector<std::string> hashes;
+        for (const Json& hash : bucket) {
+            if (!hash.is_string()) return {*token, {}};
+            hashes.push_back(hash.get<std::string>());
+        }
+        session.buckets.push_back(std::move(hashes));
+    }
+    return session;
+}
+
 std::optional<Json> CloudflarePublisher::uploadBucket(const std::string& accountID, const std::string& uploadToken,
                                                       const std::string& body, const std::string& boundary,
                                                       const StopToken& stop) const {
@@ -61,35 +80,14 @@ AssetUploadResult CloudflarePublisher::uploadAssets(const std::string& accountID
     const std::optional<Json> session =
         request("POST", "/accounts/" + accountID + "/workers/scripts/" + siteName_ + "/assets-upload-session",
                 Json{{"manifest", manifest}}, std::nullopt, {}, std::nullopt, stop);
-    const std::optional<std::string> uploadToken = session ? json::optString(*session, "jwt") : std::nullopt;
-    if (!uploadToken) throw CloudflareError::api("No upload token came back.");
-
-    std::vector<std::vector<std::string>> buckets;
-    if (auto found = session->find("buckets"); found != session->end() && found->is_array()) {
-        bool wellFormed = true;
-        for (const Json& bucket : *found) {
-            if (!bucket.is_array()) {
-                wellFormed = false;
-                break;
-            }
-            std::vector<std::string> hashes;
-            for (const Json& hash : bucket) {
-                if (!hash.is_string()) {
-                    wellFormed = false;
-                    break;
-                }
-                hashes.push_back(hash.get<std::string>());
-            }
-            buckets.push_back(std::move(hashes));
-        }
-        if (!wellFormed) buckets.clear();
-    }
+    const UploadSession plan = readUploadSession(session);
+    const std::vector<std::vector<std::string>>& buckets = plan.buckets;
 
     AssetUploadResult result;
     result.fileCount = fileCount;
     if (buckets.empty()) {
         report(progress, 0, 1, "Putting the site live…");
-        result.completionToken = *uploadToken;
+        result.completionToken = plan.uploadToken;
         return result;
     }
 
@@ -97,7 +95,7 @@ AssetUploadResult CloudflarePublisher::uploadAssets(const std::string& accountID
     for (const auto& bucket : buckets) total += static_cast<int64_t>(bucket.size());
     const int reportTotal = static_cast<int>(std::max<int64_t>(total, 1));
     int64_t done = 0;
-    std::string currentToken = *uploadToken;
+    std::string currentToken = plan.uploadToken;
     for (const auto& bucket : buckets) {
         throwIfStopped(stop);
         report(progress, static_cast<int>(done), reportTotal,

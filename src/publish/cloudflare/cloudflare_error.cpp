@@ -29,15 +29,9 @@ CloudflareError CloudflareError::api(const std::string& message) {
     return {Kind::api, "Cloudflare said: " + message, message};
 }
 
-CloudflareError CloudflareError::noToken() {
-    return {Kind::noToken, "Paste your Cloudflare API token in the Publish tab first."};
-}
+CloudflareError CloudflareError::noToken() { return {Kind::noToken, checkTexts::noToken}; }
 
-CloudflareError CloudflareError::badSiteName() {
-    return {Kind::badSiteName,
-            "The site name can only use lowercase letters, numbers and dashes (up to 63), and can’t start or end "
-            "with a dash."};
-}
+CloudflareError CloudflareError::badSiteName() { return {Kind::badSiteName, checkTexts::badSiteName}; }
 
 CloudflareError CloudflareError::noAccount() {
     return {Kind::noAccount,
@@ -52,7 +46,7 @@ CloudflareError CloudflareError::noSubdomain() {
 }
 
 CloudflareError CloudflareError::noGalleryPassword() {
-    return {Kind::noGalleryPassword, "Type a password for this gallery, or turn off “Require a password”."};
+    return {Kind::noGalleryPassword, checkTexts::noGalleryPassword};
 }
 
 CloudflareError CloudflareError::missingLockProgram() {

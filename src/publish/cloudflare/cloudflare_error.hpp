@@ -8,6 +8,16 @@
 
 namespace lf::publish::cloudflare {
 
+// The sentences of the failures that the build-and-publish flow also checks before it starts, and
+// shows as its alerts: written once, here.
+namespace checkTexts {
+inline constexpr const char* noToken = "Paste your Cloudflare API token in the Publish tab first.";
+inline constexpr const char* badSiteName =
+    "The site name can only use lowercase letters, numbers and dashes (up to 63), and can’t start or end with a "
+    "dash.";
+inline constexpr const char* noGalleryPassword = "Type a password for this gallery, or turn off “Require a password”.";
+}  // namespace checkTexts
+
 class CloudflareError : public lf::Error {
 public:
     enum class Kind {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/json.hpp"
 #include "platform/long_work.hpp"
@@ -43,6 +44,20 @@ struct AssetUploadResult {
     int64_t fileCount = 0;      // files in the site
     int64_t uploadedCount = 0;  // files sent this time
 };
+
+// What the upload session's reply asks for: the token to send files with, and the hashes of the
+// files Cloudflare lacks in the groups it wants them in (empty when it holds every file).
+struct UploadSession {
+    std::string uploadToken;
+    std::vector<std::vector<std::string>> buckets;
+
+    bool operator==(const UploadSession&) const = default;
+};
+
+// Reads the result of the upload session request. Its "jwt" must be a string, else
+// CloudflareError::api("No upload token came back."); its "buckets" are read as an array of arrays
+// of hash strings, and when absent or of any other shape there are none.
+UploadSession readUploadSession(const std::optional<json::Json>& result);
 
 struct PublishResult {
     std::string url;  // where the site is online, ending in "/"
@@ -98,8 +113,10 @@ public:
     AssetUploadResult uploadAssets(const std::string& accountID, const std::filesystem::path& folder,
                                    const StopToken& stop = {}, const Progress& progress = {}) const;
 
-    // Checks, finds the account and subdomain, uploads the assets, deploys the Worker, switches on
-    // its Workers address and attaches the custom host name when one is set.
+    // Checks the token and site name and makes a locked site's lock (all before the first request,
+    // so that nothing that fails from local input costs an upload), finds the account and
+    // subdomain, uploads the assets, deploys the Worker, switches on its Workers address and
+    // attaches the custom host name when one is set.
     PublishResult publish(const std::filesystem::path& folder, const StopToken& stop = {},
                           const Progress& progress = {}) const;
 

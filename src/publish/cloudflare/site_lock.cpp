@@ -2,10 +2,9 @@
 
 #include <system_error>
 
-#include <unicode/ustring.h>
-
 #include "platform/crypto.hpp"
 #include "platform/files.hpp"
+#include "platform/text.hpp"
 #include "publish/cloudflare/lock_texts.hpp"
 
 #include "builder/theme.hpp"
@@ -23,16 +22,6 @@ crypto::Bytes lockSalt(const std::string& secret) {
     crypto::Bytes digest = crypto::sha256("lanternfold-salt:" + secret);
     digest.resize(16);
     return digest;
-}
-
-bool isValidUTF8(const std::string& text) {
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    // Preflighting with no output buffer reports ill-formed input as an error; a buffer overflow
-    // is the normal outcome for well-formed text.
-    u_strFromUTF8(nullptr, 0, &length, text.data(), static_cast<int32_t>(text.size()), &status);
-    return status == U_ZERO_ERROR || status == U_BUFFER_OVERFLOW_ERROR ||
-           status == U_STRING_NOT_TERMINATED_WARNING;
 }
 
 // True when the folder or one above it holds a CMake cache: the program runs from a build folder.
@@ -69,7 +58,9 @@ std::string lockConfigScript(const SiteLock& lock) {
         {"text",
          {{"prompt", texts.prompt}, {"wrong", texts.wrong}, {"button", texts.button}, {"password", texts.password}}},
     };
-    const std::string compact = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+    // A title that is not UTF-8 (a folder name on Linux is bytes) is written with U+FFFD, as the
+    // pages and the gallery manifest write it, so the lock can always be made.
+    const std::string compact = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 
     // A "/" can only stand inside a JSON string (never in a number or between tokens), so escaping
     // every one of them escapes exactly the slashes inside strings.
@@ -107,7 +98,7 @@ std::string loadLockProgram(const std::vector<fs::path>& locations) {
         std::optional<std::string> text = platform::readFileIfPossible(location);
         // An empty or garbled file would deploy a Worker that cannot run; treat it as missing and
         // look further, so that a damaged copy does not hide a good one.
-        if (!text || text->empty() || !isValidUTF8(*text)) continue;
+        if (!text || text->empty() || !lf::text::isValidUTF8(*text)) continue;
         return *text;
     }
     throw CloudflareError::missingLockProgram();

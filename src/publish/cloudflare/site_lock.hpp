@@ -46,8 +46,8 @@ inline constexpr std::string_view LOCK_SECRET_BINDING = "LF_SECRET";
 // "lanternfold-salt:" + secret; the hash is PBKDF2-HMAC-SHA-256 of the password's UTF-8 bytes (not
 // normalised, not trimmed) with LOCK_ITERATIONS rounds and 32 bytes of output. The same lock always
 // gives the same text.
-// Throws CloudflareError noGalleryPassword when the password is empty; a title that is not valid
-// UTF-8 fails with the JSON serialiser's own error.
+// Throws CloudflareError noGalleryPassword when the password is empty. Text that is not valid UTF-8
+// (a title from a folder name) is written with U+FFFD in place of the bad bytes.
 std::string lockConfigScript(const SiteLock& lock);
 
 // Where the password program is looked for, in order: beside the running program
@@ -72,7 +72,8 @@ struct LockedWorker {
 };
 
 // Loads the password program first (missingLockProgram), then builds the lock configuration
-// (noGalleryPassword), in the order the publish reports them. Call it after the assets were sent.
+// (noGalleryPassword), in the order the publish reports them. The publish calls it before its first
+// request, so a lock that cannot be made never costs an upload.
 LockedWorker lockedWorker(const SiteLock& lock);
 
 // Adds the lock to a Worker's metadata object: appends

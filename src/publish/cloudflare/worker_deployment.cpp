@@ -30,16 +30,16 @@ PublishResult CloudflarePublisher::publish(const std::filesystem::path& folder, 
                                            const Progress& progress) const {
     if (token_.empty()) throw CloudflareError::noToken();
     if (!isValidSiteName(siteName_)) throw CloudflareError::badSiteName();
+    // A locked site's password program and configuration come from local input only (the shipped
+    // worker.js, the password, the title), so they are made before the first request: a missing
+    // program or an empty password ends the publish before any file was sent, not after all were.
+    std::optional<LockedWorker> locked;
+    if (lock) locked = lockedWorker(*lock);
     report(progress, 0, 1, "Connecting to Cloudflare…");
     const std::string account = resolveAccount(stop);
     const std::string subdomain = workersSubdomain(account, stop);
 
     const AssetUploadResult assets = uploadAssets(account, folder, stop, progress);
-
-    // A locked site's password program and configuration are made only now, after the files went
-    // up, so a missing program or an empty password is reported at this point.
-    std::optional<LockedWorker> locked;
-    if (lock) locked = lockedWorker(*lock);
 
     const Json config = Json{{"html_handling", "auto-trailing-slash"}, {"not_found_handling", "none"}};
     const Json bindings = Json::array({Json{{"type", "assets"}, {"name", "ASSETS"}}});

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "platform/error.hpp"
+#include "platform/file_descriptor.hpp"
 #include "platform/text.hpp"
 #include "publish/ftp/ftp_address.hpp"
 #include "publish/ftp/upload_error.hpp"
@@ -27,35 +28,19 @@ std::error_code lastError() { return {errno, std::generic_category()}; }
     throw lf::Error("Couldn’t start “" + program.string() + "”: " + code.message());
 }
 
-// A file descriptor that is closed when it goes out of scope.
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    ~Descriptor() { reset(); }
-
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-struct Pipe {
-    Descriptor read;
-    Descriptor write;
-};
+using platform::FileDescriptor;
+using platform::Pipe;
 
 Pipe makePipe(const std::filesystem::path& program) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) failToStart(program, lastError());
-    return {Descriptor(fds[0]), Descriptor(fds[1])};
+    Pipe pipe = Pipe::make(O_CLOEXEC);
+    if (!pipe.read.isOpen()) failToStart(program, lastError());
+    return pipe;
+}
+
+// The system failed us while curl ran (poll or waitpid refused): said as our own sentence, not as
+// the C library's call name.
+[[noreturn]] void failWhileRunning(const std::filesystem::path& program, const std::error_code& code) {
+    throw lf::Error("Lost touch with “" + program.string() + "” while it ran: " + code.message());
 }
 
 // The started program until it has been waited for. Should the caller leave early (an exception
@@ -63,7 +48,7 @@ Pipe makePipe(const std::filesystem::path& program) {
 // behind as a zombie.
 class Child {
 public:
-    explicit Child(pid_t pid) : pid_(pid) {}
+    Child(pid_t pid, std::filesystem::path program) : pid_(pid), program_(std::move(program)) {}
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     ~Child() {
@@ -78,7 +63,11 @@ public:
     int wait() {
         int status = 0;
         while (::waitpid(pid_, &status, 0) < 0) {
-            if (errno != EINTR) throw std::system_error(lastError(), "waitpid");
+            if (errno != EINTR) {
+                const std::error_code code = lastError();
+                pid_ = -1;  // nothing is left to reap
+                failWhileRunning(program_, code);
+            }
         }
         pid_ = -1;
         if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -88,6 +77,7 @@ public:
 
 private:
     pid_t pid_;
+    std::filesystem::path program_;
 };
 
 // Writing to a pipe whose reader has gone raises SIGPIPE, which would end the whole program. While
@@ -134,7 +124,8 @@ bool placeAt(int fd, int target) {
 
 // Writes the configuration and reads standard error at the same time, so that neither side can
 // block the other however much either has to say. Returns everything curl wrote on standard error.
-std::string exchange(Descriptor& input, Descriptor& errors, std::string_view config) {
+std::string exchange(const std::filesystem::path& program, FileDescriptor& input, FileDescriptor& errors,
+                     std::string_view config) {
     SigpipeGuard sigpipe;
     const int inputFlags = ::fcntl(input.get(), F_GETFL);
     if (inputFlags >= 0) ::fcntl(input.get(), F_SETFL, inputFlags | O_NONBLOCK);
@@ -157,7 +148,7 @@ std::string exchange(Descriptor& input, Descriptor& errors, std::string_view con
         }
         if (::poll(fds, count, -1) < 0) {
             if (errno == EINTR) continue;
-            throw std::system_error(lastError(), "poll");
+            failWhileRunning(program, lastError());
         }
         if (inputSlot >= 0 && fds[inputSlot].revents != 0) {
             const ssize_t n = ::write(input.get(), config.data() + written, config.size() - written);
@@ -192,7 +183,7 @@ void runConfiguredProgram(const std::filesystem::path& program, std::string_view
     Pipe input = makePipe(program);
     Pipe errors = makePipe(program);
     Pipe launch = makePipe(program);  // carries errno from a failed exec back to us
-    Descriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    FileDescriptor nullDevice(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     if (nullDevice.get() < 0) failToStart(program, lastError());
 
     // Everything the child needs is prepared before fork: between fork and exec only
@@ -224,7 +215,7 @@ void runConfiguredProgram(const std::filesystem::path& program, std::string_view
         ::_exit(127);
     }
 
-    Child child(pid);
+    Child child(pid, program);
     input.read.reset();
     errors.write.reset();
     launch.write.reset();
@@ -241,13 +232,13 @@ void runConfiguredProgram(const std::filesystem::path& program, std::string_view
         failToStart(program, std::error_code(launchError, std::generic_category()));
     }
 
-    const std::string errorText = exchange(input.write, errors.read, config);
+    const std::string errorText = exchange(program, input.write, errors.read, config);
     const int status = child.wait();
     if (status != 0) throw UploadError::curl(curlFailureMessage(status, errorText));
 }
 
 std::string curlFailureMessage(int exitStatus, std::string_view standardError) {
-    std::string text = isValidUTF8(standardError) ? lf::text::trimmed(standardError) : std::string();
+    std::string text = lf::text::isValidUTF8(standardError) ? lf::text::trimmed(standardError) : std::string();
     constexpr std::string_view prefix = "curl: ";
     for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at)) {
         text.erase(at, prefix.size());

@@ -100,42 +100,8 @@ std::string percentDecoded(std::string_view text) {
         decoded += static_cast<char>(high * 16 + low);
         i += 2;
     }
-    if (!isValidUTF8(decoded)) return std::string(text);
+    if (!lf::text::isValidUTF8(decoded)) return std::string(text);
     return decoded;
-}
-
-bool isValidUTF8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        size_t length = 0;
-        unsigned int lowestSecond = 0x80, highestSecond = 0xBF;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0) lowestSecond = 0xA0;   // overlong
-            if (c == 0xED) highestSecond = 0x9F;  // surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0) lowestSecond = 0x90;   // overlong
-            if (c == 0xF4) highestSecond = 0x8F;  // above U+10FFFF
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) return false;
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        if (second < lowestSecond || second > highestSecond) return false;
-        for (size_t k = 2; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if (next < 0x80 || next > 0xBF) return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 }  // namespace lf::publish::ftp

@@ -30,7 +30,4 @@ std::string percentEncodedPath(std::string_view path);
 // decoded bytes are not UTF-8.
 std::string percentDecoded(std::string_view text);
 
-// Whether bytes are well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
-bool isValidUTF8(std::string_view bytes);
-
 }  // namespace lf::publish::ftp

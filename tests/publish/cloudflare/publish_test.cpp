@@ -439,12 +439,33 @@ TEST_F(PublishTest, LockedSiteIsServedThroughThePasswordProgram) {
     EXPECT_EQ(opened.body, lf::platform::readFile(site / "pictures" / "a.jpg"));
 }
 
-TEST_F(PublishTest, EmptyGalleryPasswordFailsAfterTheFilesAndDeploysNothing) {
+// What a locked publish needs from this computer (the password program, the password, the title) is
+// made before the first request, so a lock that cannot be made costs no upload.
+TEST_F(PublishTest, LockThatCannotBeMadeFailsBeforeAnyRequest) {
     const fs::path site = makeSite("lock-fails");
     auto locked = publisher("private");
     locked.lock = SiteLock{"", "c2l0ZSBrZXk=", "Private", "classic", "en"};
-    EXPECT_EQ(errorText([&] { locked.publish(site); }),
+    std::vector<ProgressReport> reports;
+    EXPECT_EQ(errorText([&] {
+                  locked.publish(site, {}, [&](int done, int total, const std::string& text) {
+                      reports.push_back({done, total, text});
+                  });
+              }),
               "Type a password for this gallery, or turn off “Require a password”.");
-    EXPECT_EQ(recorded(twin->requests(), "/assets/upload").size(), 1u);
-    EXPECT_TRUE(recorded(twin->requests(), "/workers/scripts/private", "PUT").empty());
+    EXPECT_TRUE(twin->requests().empty()) << twin->requests().dump(2);
+    EXPECT_TRUE(reports.empty());
+}
+
+// A title taken from a folder name that is not UTF-8 used to end a locked publish in the JSON
+// writer after every file had been sent; it is written with U+FFFD instead, and the site goes live.
+TEST_F(PublishTest, LockedSiteWhoseTitleIsNotUTF8IsPublished) {
+    const fs::path site = makeSite("lock-latin1");
+    auto locked = publisher("private");
+    locked.lock = SiteLock{"sunflower", "c2l0ZSBrZXk=", "Caf\xe9", "classic", "en"};
+    const PublishResult result = locked.publish(site);
+    EXPECT_EQ(result.url, "https://private.lf-test.workers.dev/");
+    const auto upload = recorded(twin->requests(), "/workers/scripts/private", "PUT").at(0);
+    ASSERT_EQ(upload["parts"].size(), 3u);
+    EXPECT_NE(upload["parts"][2]["text"].get<std::string>().find("\"title\":\"Caf\uFFFD\""), std::string::npos)
+        << upload["parts"][2]["text"];
 }

@@ -112,6 +112,15 @@ TEST(LockConfigScript, PasswordIsHashedAsTypedWithoutNormalisation) {
     EXPECT_NE(hashOf(composed), hashOf(padded));
 }
 
+// A folder name is bytes on Linux, so the resolved title may not be UTF-8. The lock is still made,
+// with U+FFFD for each bad byte as the pages and the gallery manifest write it.
+TEST(LockConfigScript, TitleThatIsNotUTF8IsWrittenWithReplacementCharacters) {
+    SiteLock lock = sampleLock();
+    lock.title = "Caf\xe9 \xff\xfe";  // Latin-1 é, then two bytes that never occur in UTF-8
+    const nlohmann::json object = lockObject(lockConfigScript(lock));
+    EXPECT_EQ(object["title"], "Caf\uFFFD \uFFFD\uFFFD");
+}
+
 TEST(LockConfigScript, EmptyPasswordIsRefused) {
     SiteLock lock = sampleLock();
     lock.password.clear();

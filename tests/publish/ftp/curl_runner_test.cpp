@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -121,6 +122,27 @@ TEST(CurlRunner, AMissingProgramGivesTheSystemsReason) {
                   "Couldn’t start “" + (folder.path() / "no-curl-here").string() + "”: No such file or directory");
     }
     EXPECT_TRUE(noChildrenLeft());
+}
+
+// A host that ignores SIGCHLD has its children reaped by the kernel, so waiting for curl fails with
+// ECHILD. The user reads a sentence of ours with the system's reason, not the C library's call name.
+TEST(CurlRunner, ASystemFailureWhileCurlRunsIsOurOwnSentence) {
+    test::TemporaryFolder folder;
+    const fs::path program = fakeProgram(folder.path(), "cat >/dev/null; exit 0");
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ::sigaction(SIGCHLD, &ignore, &previous);
+    std::string text = "(no error)";
+    try {
+        runConfiguredProgram(program, "x");
+    } catch (const std::system_error& error) {
+        text = std::string("a bare system error: ") + error.what();
+    } catch (const lf::Error& error) {
+        text = error.what();
+    }
+    ::sigaction(SIGCHLD, &previous, nullptr);
+    EXPECT_EQ(text, "Lost touch with “" + program.string() + "” while it ran: No child processes");
 }
 
 // When this program ends while a batch runs (here: the process that started curl is killed), curl

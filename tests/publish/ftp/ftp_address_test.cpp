@@ -77,12 +77,5 @@ TEST(FtpAddress, DecodingForDisplayFallsBackToTheEncodedText) {
     }
 }
 
-TEST(FtpAddress, Utf8Validation) {
-    EXPECT_TRUE(isValidUTF8("plain, Été, 日本, 😀"));
-    for (const char* bytes : {"\xC3", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "a\x80"}) {
-        EXPECT_FALSE(isValidUTF8(bytes)) << testing::PrintToString(std::string(bytes));
-    }
-}
-
 }  // namespace
 }  // namespace lf::publish::ftp
