@@ -119,9 +119,26 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    // Kills the build at the moment given, unless it has finished by then; true when it was killed.
-    static bool killAt(pid_t pid, Clock::time_point moment) {
+    // Kills the build once its progress on standard error has reached the given step (the item
+    // it prepares, or itemCount for writing the pages) and the extra delay has passed, unless it
+    // has finished by then; true when it was killed. Following the progress keeps the moments
+    // spread over the whole build however busy the machine is.
+    bool killAt(pid_t pid, int step, int itemCount, Clock::duration delay) {
         int status = 0;
+        const auto reached = [&] {
+            const std::string progress = readText(root_ / "stderr");
+            if (step >= itemCount) return progress.find("Writing pages") != std::string::npos;
+            int prepared = 0;
+            for (size_t at = progress.find("Preparing"); at != std::string::npos; at = progress.find("Preparing", at + 1)) {
+                ++prepared;
+            }
+            return prepared > step;
+        };
+        while (!reached()) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const Clock::time_point moment = Clock::now() + delay;
         while (Clock::now() < moment) {
             if (::waitpid(pid, &status, WNOHANG) == pid) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -196,7 +213,8 @@ TEST_F(CrashSafetyTest, KilledBuildsLeaveWholeFilesAndTheNextBuildFinishesTheRes
     const int itemCount = 36;
     makePictures(itemCount);
 
-    // A first whole build gives the length of a build, which the random moments are taken from.
+    // A first whole build gives the length of a build; an item's share of it bounds the random delay
+    // after the random step of progress.
     writeProjectFile(60);
     const Clock::time_point started = Clock::now();
     ASSERT_EQ(waitFor(startBuild()), 0) << readText(root_ / "stderr");
@@ -210,11 +228,12 @@ TEST_F(CrashSafetyTest, KilledBuildsLeaveWholeFilesAndTheNextBuildFinishesTheRes
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         writeProjectFile(61 + round);
-        const auto delay = std::uniform_int_distribution<int64_t>(0, length.count())(random);
+        const int step = std::uniform_int_distribution<int>(0, itemCount)(random);
+        const auto delay = std::uniform_int_distribution<int64_t>(0, length.count() / itemCount)(random);
         std::ofstream(root_ / "started").put('.');
         const int64_t since = identityOf(root_ / "started").modified;
         const pid_t pid = startBuild();
-        if (killAt(pid, Clock::now() + Clock::duration(delay))) ++killed;
+        if (killAt(pid, step, itemCount, Clock::duration(delay))) ++killed;
 
         for (const fs::path& file : filesBelow(output())) {
             if (!isTemporary(file)) expectWhole(file);
