@@ -2,9 +2,40 @@
 # Sets up what is missing, builds Lanternfold and runs every test: unit tests, integration tests
 # against real servers started on loopback, widget tests offscreen and browser tests in headless
 # Chromium. Extra arguments go to ctest (for example -R model or -L cloudflare).
+#
+# ./test.sh --sanitize builds with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan
+# and runs the same tests there; ./test.sh --sanitize=thread builds with ThreadSanitizer into
+# build-tsan and runs the tests that use threads: the build, the build flow and the command line.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-"$root/scripts/setup.sh" Release
+
+sanitize=
+case "${1:-}" in
+  --sanitize|--sanitize=address) sanitize=address; shift ;;
+  --sanitize=thread) sanitize=thread; shift ;;
+  --sanitize=*) echo "Unknown sanitizer: ${1#--sanitize=} (address or thread)" >&2; exit 2 ;;
+esac
+
+build_dir="$root/build"
+selection=()
+if [ -z "$sanitize" ]; then
+  "$root/scripts/setup.sh" Release
+else
+  # Optimised with debug information, so reports name lines and the run stays quick enough.
+  "$root/scripts/setup.sh" RelWithDebInfo "$sanitize"
+  if [ "$sanitize" = address ]; then
+    build_dir="$root/build-asan"
+    # Leak reports come from libraries that keep one-off allocations for the life of the process
+    # (fontconfig, GLib, Qt's plugin loader); memory errors and undefined behaviour are what counts.
+    # Any report fails the test that caused it.
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1:detect_stack_use_after_return=0}
+    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  else
+    build_dir="$root/build-tsan"
+    export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+    [ $# -gt 0 ] || selection=(-R '^(builder|app|cli|home)\.')
+  fi
+fi
 "$root/scripts/make-sample.sh" >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
@@ -12,4 +43,4 @@ export QT_QPA_PLATFORM=offscreen
 export TZ=${TZ:-Europe/Berlin}
 # Tests run against a private session bus with an unlocked Secret Service, never the user's keyring.
 exec dbus-run-session -- "$root/scripts/with-test-keyring.sh" \
-  ctest --test-dir "$root/build" --output-on-failure --parallel 2 "$@"
+  ctest --test-dir "$build_dir" --output-on-failure --parallel 2 "${selection[@]}" "$@"

@@ -1,31 +1,15 @@
 #!/usr/bin/env bash
 # Installs what Lanternfold needs (Debian packages, then the npm packages of the test doubles and
 # browser tests) and configures and builds it with CMake. Quick and quiet when everything is there.
-# Usage: scripts/setup.sh [Release|Debug]
+# Usage: scripts/setup.sh [Release|Debug] [address|thread]
+# With a sanitizer (address means AddressSanitizer with UndefinedBehaviorSanitizer) it builds into
+# build-asan or build-tsan, so the normal build folder stays as it is.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_type=${1:-Release}
+sanitize=${2:-}
 
-wanted=$(grep -Ev '^\s*(#|$)' "$root/scripts/debian-packages.txt")
-missing=()
-for pkg in $wanted; do
-  # A package counts as present only when dpkg says it is fully installed.
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-    # nodejs and npm may come from elsewhere on a developer machine; a working node is enough.
-    case "$pkg" in
-      nodejs) command -v node >/dev/null 2>&1 && continue ;;
-      npm) command -v npm >/dev/null 2>&1 && continue ;;
-    esac
-    missing+=("$pkg")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing Debian packages: ${missing[*]}" >&2
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+"$root/scripts/install-debian-packages.sh" "$root/scripts/debian-packages.txt"
 
 # npm packages of the test doubles and browser tests, each folder with its own lock file.
 for dir in "$root"/tests/* "$root"/tests/twins/*; do
@@ -44,6 +28,12 @@ done
 
 build_dir="$root/build"
 [ "$build_type" = Release ] || build_dir="$root/build-$build_type"
+case "$sanitize" in
+  '') ;;
+  address) build_dir="$root/build-asan" ;;
+  thread) build_dir="$root/build-tsan" ;;
+  *) echo "Unknown sanitizer: $sanitize (address or thread)" >&2; exit 2 ;;
+esac
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   launcher=()
   # ccache makes a fresh build folder (a second checkout, a sanitizer build) cheap; paths below the
@@ -51,7 +41,8 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
-  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "${launcher[@]}" >&2
+  cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DLF_SANITIZE="$sanitize" \
+    "${launcher[@]}" >&2
 fi
 export CCACHE_BASEDIR="$root"
 cmake --build "$build_dir" --parallel "$(nproc)" >&2

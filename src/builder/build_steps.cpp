@@ -84,14 +84,9 @@ FileStamp fileStamp(const fs::path& file) {
 }
 
 void copyReplacing(const fs::path& from, const fs::path& to) {
-    std::error_code code;
-    const fs::file_status status = fs::symlink_status(to, code);
-    if (!code && fs::exists(status)) {
-        fs::remove(to, code);
-        if (code) throw platform::FileError("Couldn’t remove", to, code);
-    }
-    fs::copy_file(from, to, code);
-    if (code) throw platform::FileError("Couldn’t copy", from, code);
+    // Through a temporary file and a rename: a build killed part-way must not leave half a movie
+    // that the next build would take as finished.
+    platform::copyFileAtomically(from, to);
 }
 
 bool picturesFolderAtRisk(const fs::path& pictures, const fs::path& output) {
@@ -122,10 +117,13 @@ void writeCover(const std::vector<model::Item>& items, const std::string& coverN
     }
     if (!cover) cover = &items.front();
 
-    std::error_code code;
     const fs::path destination = output / "cover.jpg";
-    removeUnlessFolder(destination);
-    fs::copy_file(output / "thumbs" / (cover->slug + ".jpg"), destination, code);
+    try {
+        platform::copyFileAtomically(output / "thumbs" / (cover->slug + ".jpg"), destination);
+    } catch (const platform::FileError&) {
+        // A cover that cannot be copied is left out rather than failing the build.
+        removeUnlessFolder(destination);
+    }
 }
 
 void writeGalleryManifest(const model::Project& project, int count, const fs::path& output, home::SiteChange change) {
@@ -155,6 +153,8 @@ void removeStaleFiles(const fs::path& output, const std::set<std::string>& keep)
         const fs::file_status status = fs::symlink_status(path, code);
         if (code || !fs::is_directory(status)) continue;
         for (const std::string& name : entryNames(path)) {
+            // A build killed part-way leaves its temporary files behind; they are never finished files.
+            if (platform::isLeftoverTemporary(name)) removeUnlessFolder(path / name);
             if (name.starts_with(".")) continue;
             if (keep.count(std::string(folder) + "/" + name) != 0) continue;
             removeUnlessFolder(path / name);
@@ -162,6 +162,7 @@ void removeStaleFiles(const fs::path& output, const std::set<std::string>& keep)
     }
 
     for (const std::string& name : entryNames(output)) {
+        if (platform::isLeftoverTemporary(name)) removeUnlessFolder(output / name);
         if (name.starts_with("index-") && name.ends_with(".html") && keep.count(name) == 0) {
             removeUnlessFolder(output / name);
         }

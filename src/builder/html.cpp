@@ -2,18 +2,68 @@
 
 namespace lf::builder {
 
+namespace {
+
+// The length of the UTF-8 character at the start of text, or, when it is broken, minus the length
+// of its maximal valid beginning (at least one byte): the WHATWG decoder's rule for where one
+// U+FFFD ends.
+int utf8Length(std::string_view text) {
+    const auto byte = [&](size_t index) { return static_cast<unsigned char>(text[index]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    int length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return -1;
+    }
+    for (int index = 1; index < length; ++index) {
+        if (static_cast<size_t>(index) >= text.size()) return -index;
+        const unsigned char next = byte(static_cast<size_t>(index));
+        const unsigned char from = index == 1 ? low : 0x80;
+        const unsigned char to = index == 1 ? high : 0xBF;
+        if (next < from || next > to) return -index;
+    }
+    return length;
+}
+
+}  // namespace
+
 std::string htmlEscape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    size_t index = 0;
+    while (index < text.size()) {
+        const char c = text[index];
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
             case '\'': out += "&#x27;"; break;
-            default: out += c; break;
+            default: {
+                const int length = utf8Length(text.substr(index));
+                if (length < 0) {
+                    out += "\xEF\xBF\xBD";  // U+FFFD REPLACEMENT CHARACTER
+                    index += static_cast<size_t>(-length);
+                } else {
+                    out.append(text.substr(index, static_cast<size_t>(length)));
+                    index += static_cast<size_t>(length);
+                }
+                continue;
+            }
         }
+        ++index;
     }
     return out;
 }

@@ -8,7 +8,9 @@ namespace lf::builder {
 
 // Replaces & < > " ' by &amp; &lt; &gt; &quot; &#x27; and copies everything else unchanged. The five
 // characters are ASCII, and UTF-8 never uses an ASCII byte inside a longer character, so working on
-// bytes never splits a character or a cluster of characters.
+// bytes never splits a character or a cluster of characters. Bytes that are not UTF-8 (a Linux file
+// name may hold any) become U+FFFD, one for each maximal broken sequence as a browser decodes them,
+// so every page is valid UTF-8 and shows what the browser would have shown.
 std::string htmlEscape(std::string_view text);
 
 // The first non-empty part of the text split at line feeds; empty when there is none.

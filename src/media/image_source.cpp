@@ -95,6 +95,7 @@ std::optional<ImageSource> ImageSource::open(const std::filesystem::path& file) 
         const VImage header = source.load(VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
         source.width_ = header.width();
         source.height_ = header.height();
+        if (static_cast<int64_t>(source.width_) * source.height_ > maxPicturePixels) return std::nullopt;
         source.orientation_ = intField(header, VIPS_META_ORIENTATION, 1);
         if (source.orientation_ < 1 || source.orientation_ > 8) source.orientation_ = 1;
         source.frameCount_ = std::max(1, intField(header, VIPS_META_N_PAGES, 1));

@@ -1,5 +1,6 @@
 #pragma once
 // An opened picture file: its header has been read, its pixels have not been decoded.
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -9,12 +10,18 @@
 
 namespace lf::media {
 
+// The most pixels a picture may claim in its header: a 200-megapixel panorama with room to spare.
+// Several decoders (GIF, WebP, HEIF, BMP) hold a whole frame in memory at four bytes a pixel, so a
+// small file whose header claims far more (a decompression bomb, e.g. a GIF of 60000 × 60000) would
+// exhaust the computer's memory; such a file is not opened, and the build says it couldn't read it.
+inline constexpr int64_t maxPicturePixels = 300'000'000;
+
 class ImageSource {
 public:
     // Opens the file once, finds its decoder from its first bytes and reads the header of frame 0.
     // Every later decode of this source reads through the same open file, so a picture is opened
-    // once however often it is decoded. Nothing when the file is missing, unreadable, or not a
-    // picture format the program decodes.
+    // once however often it is decoded. Nothing when the file is missing, unreadable, not a
+    // picture format the program decodes, or claims more than maxPicturePixels.
     static std::optional<ImageSource> open(const std::filesystem::path& file);
 
     const std::filesystem::path& path() const { return path_; }

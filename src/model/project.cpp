@@ -38,6 +38,17 @@ std::optional<std::string> readProjectFile(const fs::path& path) {
     return platform::readFileIfPossible(path);
 }
 
+// A project file holds settings, a caption and a name per item: even a folder of a hundred
+// thousand items with long captions stays far below this. A bigger file is not one this program
+// wrote, and reading it whole could exhaust memory, so it counts as unusable.
+constexpr std::uintmax_t maxProjectFileBytes = 64u * 1024 * 1024;
+
+bool tooBigForProjectFile(const fs::path& path) {
+    std::error_code code;
+    const std::uintmax_t size = fs::file_size(path, code);
+    return !code && size > maxProjectFileBytes;
+}
+
 // The decoded saved part of a project, or nothing when the file is unusable as a whole.
 struct FileFormat {
     GallerySettings settings;
@@ -48,8 +59,8 @@ struct FileFormat {
 
 // The settings object is read leniently key by key; everything around it is strict: a present key
 // of the wrong type makes the whole file unusable.
-std::optional<FileFormat> decodeFileFormat(const std::string& bytes) {
-    auto parsed = json::parse(bytes);
+std::optional<FileFormat> decodeFileFormat(std::string_view bytes) {
+    auto parsed = json::parse(std::string(bytes));
     if (!parsed || !parsed->is_object()) return std::nullopt;
     const json::Json& root = *parsed;
 
@@ -190,18 +201,25 @@ void Project::sortItems() {
 
 void Project::loadProjectFile() {
     for (const char* name : projectFileNames) {
+        std::error_code code;
+        if (fs::is_regular_file(folder / name, code) && tooBigForProjectFile(folder / name)) return;
         auto bytes = readProjectFile(folder / name);
         if (!bytes) continue;
         // A file that exists but cannot be decoded ends the search: an older file under another
         // name must not silently win over a newer one that got damaged.
-        auto file = decodeFileFormat(*bytes);
-        if (!file) return;
-        settings = std::move(file->settings);
-        captions = std::move(file->captions);
-        order = std::move(file->order);
-        output = std::move(file->output);
+        applyProjectFile(*bytes);
         return;
     }
+}
+
+bool Project::applyProjectFile(std::string_view bytes) {
+    auto file = decodeFileFormat(bytes);
+    if (!file) return false;
+    settings = std::move(file->settings);
+    captions = std::move(file->captions);
+    order = std::move(file->order);
+    output = std::move(file->output);
+    return true;
 }
 
 void Project::saveProjectFile() const {
@@ -224,6 +242,18 @@ void Project::saveProjectFile() const {
     // bad bytes become U+FFFD instead of making every save of the folder fail.
     const std::string bytes = root.dump(2, ' ', false, json::Json::error_handler_t::replace) + "\n";
     platform::writeFileAtomically(folder / projectFileNames[0], bytes, platform::Durability::flushToDisk);
+
+    // A save killed part-way (the program was killed) leaves its temporary file in the pictures
+    // folder; the next save takes it away.
+    const std::string prefix = std::string(".") + projectFileNames[0] + ".lf-";
+    std::error_code code;
+    for (fs::directory_iterator it(folder, code), end; !code && it != end; it.increment(code)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0 && platform::isLeftoverTemporary(name)) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
 }
 
 fs::path Project::outputFolder() const {

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/gallery_settings.hpp"
@@ -43,6 +44,10 @@ struct Project {
 
     // Reads lanternfold.json (or a legacy name); a file that cannot be used changes nothing.
     void loadProjectFile();
+
+    // Takes the saved part (settings, captions, order, output) from a project file's bytes. Returns
+    // false and changes nothing when the bytes are not a usable project file.
+    bool applyProjectFile(std::string_view bytes);
 
     // Writes lanternfold.json atomically with the normalized settings. Throws lf::Error (a file error).
     void saveProjectFile() const;

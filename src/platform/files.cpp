@@ -1,6 +1,7 @@
 #include "platform/files.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,6 +37,43 @@ FileError::FileError(const std::string& action, const fs::path& path, const std:
 
 FileError::FileError(const std::string& action, const fs::path& path, const std::string& reason)
     : Error(sentence(action, path, reason)), path_(path), reason_(reason) {}
+
+void copyFileAtomically(const fs::path& from, const fs::path& destination) {
+    const fs::path temporary = temporaryBeside(destination);
+    std::error_code code;
+    fs::copy_file(from, temporary, code);
+    if (code) {
+        ::unlink(temporary.c_str());
+        throw FileError("Couldn’t copy", from, code);
+    }
+    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw FileError("Couldn’t copy", from, std::error_code(error, std::generic_category()));
+    }
+}
+
+bool isLeftoverTemporary(const std::string& name) {
+    // ".<name>.lf-<pid>-<hex>.tmp", as temporaryBeside makes them.
+    const std::string suffix = ".tmp";
+    if (name.size() < 2 || name.front() != '.' || name.size() <= suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    const size_t mark = name.rfind(".lf-");
+    if (mark == std::string::npos || mark == 0) return false;
+    const std::string rest = name.substr(mark + 4, name.size() - suffix.size() - mark - 4);
+    const size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return false;
+    const std::string pidText = rest.substr(0, dash);
+    const std::string hex = rest.substr(dash + 1);
+    if (pidText.size() > 9 || pidText.find_first_not_of("0123456789") != std::string::npos) return false;
+    if (hex.find_first_not_of("0123456789abcdef") != std::string::npos) return false;
+    const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+    if (pid == ::getpid()) return false;
+    // Only a process that is gone for certain: a process of another user (EPERM) still runs.
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
 
 void writeFileAtomically(const fs::path& destination, std::string_view bytes, Durability durability) {
     const fs::path temporary = temporaryBeside(destination);

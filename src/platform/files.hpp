@@ -38,6 +38,16 @@ private:
 void writeFileAtomically(const fs::path& destination, std::string_view bytes,
                          Durability durability = Durability::renameOnly);
 
+// Copies a file through a temporary file beside the destination and a rename, so the destination
+// is either its old self or a whole copy, even when the program is killed part-way. A link at the
+// destination is replaced, never written through. Throws FileError ("Couldn’t copy" the source).
+void copyFileAtomically(const fs::path& from, const fs::path& destination);
+
+// True for the name of a temporary file left by writeFileAtomically or copyFileAtomically of a
+// process that no longer runs (one killed part-way): it can be removed. A live process's
+// temporary files, this one's included, are never matched.
+bool isLeftoverTemporary(const std::string& name);
+
 // Reads a whole file; nothing when it cannot be opened or read.
 std::optional<std::string> readFileIfPossible(const fs::path& path);
 

@@ -38,6 +38,10 @@ struct HttpRequest {
     // that stops answering is still given up on.
     bool idleTimeout = false;
     bool followRedirects = false;
+    // The most bytes the reply's body may hold; a longer reply is cut off and fails as a transport
+    // failure. Readers of other people's sites (a discovered gallery's manifest or index page) set
+    // it, so a huge or endless reply cannot exhaust memory.
+    std::optional<std::size_t> maxBodyBytes;
 
     // Sets the body to the compact JSON text of value and the Content-Type to application/json.
     void setJsonBody(const json::Json& value);

@@ -194,6 +194,27 @@ TEST(Html, EscapesTheFiveCharactersAndNothingElse) {
     EXPECT_EQ(htmlEscape(""), "");
 }
 
+// Linux file names may hold any bytes; the pages get U+FFFD where a browser would show one, one for
+// each maximal broken sequence, so the page is valid UTF-8 and reads the same.
+TEST(Html, BytesThatAreNotUTF8BecomeReplacementCharacters) {
+    using lf::builder::htmlEscape;
+    const std::string fffd = "\uFFFD";
+    const struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"caf\xE9.jpg", "caf" + fffd + ".jpg"},                 // Latin-1 é
+        {"\xE2\x82<", fffd + "&lt;"},                          // a cut three-byte character before markup
+        {"\xF0\x9F\x98", fffd},                                // a cut emoji at the end
+        {"\xC0\xAF", fffd + fffd},                              // an overlong slash
+        {"\xED\xA0\x80", fffd + fffd + fffd},                  // a surrogate
+        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},      // beyond U+10FFFF
+        {"\x80\xBF&", fffd + fffd + "&amp;"},                   // lone continuation bytes
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},             // a whole emoji stays
+    };
+    for (const auto& test : cases) EXPECT_EQ(htmlEscape(test.in), test.out) << test.in;
+}
+
 TEST(Html, FirstLineFileNamesAndArrows) {
     using lf::builder::firstLine;
     EXPECT_EQ(firstLine("Sunset\nover the bay"), "Sunset");

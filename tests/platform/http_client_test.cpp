@@ -104,6 +104,23 @@ TEST(HttpClient, HangUpWithoutReplyIsATransportError) {
     EXPECT_THROW(plainClient().send(request), lf::TransportError);
 }
 
+// A reader of someone else's site caps the reply: one byte over the cap fails, one at it arrives.
+TEST(HttpClient, ReplyLongerThanTheCapIsATransportError) {
+    const std::string big(3 * 1024 * 1024, 'x');
+    LocalHttpServer server([&](const ReceivedRequest&) { return Reply{Reply::Action::answer, 200, {}, big}; });
+    HttpRequest request;
+    request.url = server.url("/huge");
+    request.maxBodyBytes = big.size() - 1;
+    try {
+        plainClient().send(request);
+        ADD_FAILURE() << "a reply over the cap was taken";
+    } catch (const lf::TransportError& error) {
+        EXPECT_EQ(std::string(error.what()), "The reply is longer than " + std::to_string(big.size() - 1) + " bytes.");
+    }
+    request.maxBodyBytes = big.size();
+    EXPECT_EQ(plainClient().send(request).body.size(), big.size());
+}
+
 TEST(HttpClient, TimeOutIsATransportError) {
     LocalHttpServer server([](const ReceivedRequest&) { return Reply{Reply::Action::stall}; });
     HttpRequest request;
