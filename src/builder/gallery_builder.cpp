@@ -182,21 +182,6 @@ struct PreparedItem {
     RenderedItem rendered;
 };
 
-// How often the build manifest is written while the items are being made, so that a build that is
-// killed or stopped part-way leaves a record of the items it finished and the next build reuses
-// them instead of making everything again.
-constexpr std::chrono::milliseconds interimManifestEvery{500};
-
-// The manifest written part-way: the entries finished so far, and the old entries of the items not
-// reached yet (their files are still those of the old build; a file rewritten after this manifest
-// is newer than it and so is never vouched for).
-void writeInterimManifest(const BuiltEntries& finished, const BuildManifest& old, const fs::path& output) {
-    BuildManifest manifest;
-    manifest.items = old.items;
-    for (const auto& [slug, entry] : finished) manifest.items[slug] = entry;
-    platform::writeFileAtomically(output / BuildManifest::fileName, manifest.encoded());
-}
-
 // How many items may be made ahead of the one being written, per worker: enough to keep every
 // worker busy while one slow item (a long movie) is written, few enough that the encoded files
 // waiting in memory stay a few megabytes and a failure or stop wastes little work.
@@ -249,8 +234,6 @@ fs::path GalleryBuilder::build(model::Project project, const std::optional<std::
     BuiltEntries entries;
     std::set<std::string> keep;
     bool anyDetailsLoaded = false;
-    auto lastRecord = std::chrono::steady_clock::now();
-    bool anyWritten = false;
     for (int index = 0; index < count; ++index) {
         throwIfStopped(stop);
         model::Item& item = project.items[static_cast<size_t>(index)];
@@ -265,7 +248,6 @@ fs::path GalleryBuilder::build(model::Project project, const std::optional<std::
             }
             // A stop while this item was being made ends the build before its files are written.
             throwIfStopped(stop);
-            anyWritten = anyWritten || !prepared.reused;
             entry = prepared.reused ? std::move(*prepared.reused) : writeItem(prepared.rendered, item, output);
         } catch (const Cancelled&) {
             throw;
@@ -274,12 +256,6 @@ fs::path GalleryBuilder::build(model::Project project, const std::optional<std::
         }
         keep.insert(entry.files.begin(), entry.files.end());
         entries[item.slug] = std::move(entry);
-
-        const auto now = std::chrono::steady_clock::now();
-        if (anyWritten && now - lastRecord >= interimManifestEvery && index + 1 < count) {
-            writeInterimManifest(entries, old.manifest, output);
-            lastRecord = now;
-        }
     }
 
     // Dates taken learnt during this build can change a by-date order.
