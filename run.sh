@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds Lanternfold in Release mode and starts it. With arguments, they go
-# to the lanternfold command (for example ./run.sh list ~/Pictures/Rome). Without arguments, until
-# the main window lands, it builds the bundled sample folder into a gallery and says where it is.
+# to the lanternfold command (for example ./run.sh list ~/Pictures/Rome). Without arguments it opens
+# the main window when there is a display; without one it builds the bundled sample folder into a
+# gallery and says where it is.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$root/scripts/setup.sh" Release
@@ -10,9 +11,11 @@ bin="$root/build/bin/lanternfold"
 if [ $# -gt 0 ]; then
   exec "$bin" "$@"
 fi
-echo "Building the sample folder samples/pictures into a gallery." >&2
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Starting Lanternfold. Open a folder of pictures, or try the sample folder $root/samples/pictures." >&2
+  exec "$bin"
+fi
+echo "There is no display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window cannot open." >&2
+echo "Building the sample folder samples/pictures into a gallery with the command line instead." >&2
 index=$("$bin" build "$root/samples/pictures")
 echo "The sample gallery is ready: $index"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && command -v xdg-open >/dev/null 2>&1; then
-  xdg-open "$index" >/dev/null 2>&1 || true
-fi

@@ -148,9 +148,10 @@ struct BuildOperations {
                                              const StopToken& stop)>
         refreshHome;
 
-    // GalleryBuilder::build, uploadFolder, CloudflarePublisher::publish, and the home page service's
-    // look-up and the shared home page model's refresh (with the home page's own domain setting).
-    static BuildOperations standard();
+    // GalleryBuilder::build making `workers` items at once (0: one per core), uploadFolder,
+    // CloudflarePublisher::publish, and the home page service's look-up and the shared home page
+    // model's refresh (with the home page's own domain setting).
+    static BuildOperations standard(int workers = 0);
 };
 
 // What a build that went through produced.

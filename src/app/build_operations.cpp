@@ -7,11 +7,11 @@
 
 namespace lf::app {
 
-BuildOperations BuildOperations::standard() {
+BuildOperations BuildOperations::standard(int workers) {
     BuildOperations operations;
-    operations.build = [](const model::Project& project, const std::optional<std::string>& homeURL,
-                          const Progress& progress, const StopToken& stop) {
-        return builder::GalleryBuilder::build(project, homeURL, progress, stop);
+    operations.build = [workers](const model::Project& project, const std::optional<std::string>& homeURL,
+                                 const Progress& progress, const StopToken& stop) {
+        return builder::GalleryBuilder::build(project, homeURL, progress, stop, workers);
     };
     // Host and user go to the upload exactly as stored; the uploader itself reads the server text.
     operations.upload = [](const std::filesystem::path& folder, const model::GallerySettings& settings,

@@ -33,7 +33,7 @@ bool readOptionalSize(const json::Json& object, const char* key, std::optional<i
 json::Json toJson(const BuiltEntry& entry) {
     json::Json value = json::Json::object();
     value["source"] = entry.source;
-    value["stamp"] = json::Json::array({entry.stamp[0], entry.stamp[1]});
+    value["stamp"] = json::Json::array({entry.stamp.modified, entry.stamp.size});
     value["sig"] = entry.sig;
     value["kind"] = model::rawValue(entry.kind);
     value["display"] = entry.display;
@@ -62,12 +62,11 @@ std::optional<BuiltEntry> builtEntryFromJson(const json::Json& value) {
 
     auto stamp = value.find("stamp");
     if (stamp == value.end() || !stamp->is_array() || stamp->size() != 2) return std::nullopt;
-    for (size_t index = 0; index < 2; ++index) {
-        auto element = integerIn((*stamp)[index], std::numeric_limits<int64_t>::min(),
-                                 std::numeric_limits<int64_t>::max());
-        if (!element) return std::nullopt;
-        entry.stamp[index] = *element;
-    }
+    constexpr int64_t low = std::numeric_limits<int64_t>::min(), high = std::numeric_limits<int64_t>::max();
+    const auto modified = integerIn((*stamp)[0], low, high);
+    const auto size = integerIn((*stamp)[1], low, high);
+    if (!modified || !size) return std::nullopt;
+    entry.stamp = {*modified, *size};
 
     if (!readOptionalSize(value, "w", entry.w) || !readOptionalSize(value, "h", entry.h)) return std::nullopt;
     if (!json::isAbsent(value, "original")) {

@@ -75,7 +75,7 @@ std::string settingsSignature(const model::GallerySettings& settings) {
            "|mac1";
 }
 
-std::array<int64_t, 2> fileStamp(const fs::path& file) {
+FileStamp fileStamp(const fs::path& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) return {0, 0};
     // Whole nanoseconds divided down truncate toward zero, also for times before 1970.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/built_entry.hpp"
 #include "model/gallery_settings.hpp"
 #include "model/item.hpp"
 #include "model/project.hpp"
@@ -25,9 +26,9 @@ inline constexpr std::array<const char*, 5> managedFolders{"images", "thumbs", "
 // language, paging and dates stay out, so changing them only rewrites pages.
 std::string settingsSignature(const model::GallerySettings& settings);
 
-// [modification time in whole milliseconds since 1970 UTC (truncated toward zero), size in bytes];
-// each element 0 when it cannot be read.
-std::array<int64_t, 2> fileStamp(const fs::path& file);
+// The file's modification time in whole milliseconds since 1970 UTC (truncated toward zero) and
+// its size in bytes; each 0 when it cannot be read.
+FileStamp fileStamp(const fs::path& file);
 
 // Removes any file at the destination, then copies. Throws lf::platform::FileError naming the file.
 void copyReplacing(const fs::path& from, const fs::path& to);

@@ -1,5 +1,4 @@
 #pragma once
-#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -10,10 +9,19 @@
 
 namespace lf::builder {
 
+// What a source file looked like when it was processed; a changed stamp means the file changed.
+// Stored in the build manifest as [modified, size].
+struct FileStamp {
+    int64_t modified = 0;  // modification time in whole milliseconds since 1970 UTC, truncated toward zero
+    int64_t size = 0;      // in bytes
+
+    bool operator==(const FileStamp&) const = default;
+};
+
 // What the last build made for one item; stored in the build manifest under the item's slug.
 struct BuiltEntry {
     std::string source;                  // file name of the source, with extension
-    std::array<int64_t, 2> stamp{0, 0};  // fileStamp: [modification time in ms since 1970 UTC, size]
+    FileStamp stamp;                     // of the source when it was processed
     std::string sig;                     // settingsSignature of the settings used
     model::MediaKind kind = model::MediaKind::image;
     std::string display;                 // images/{slug}.jpg, images/{slug}.{ext} or media/{slug}.{ext}

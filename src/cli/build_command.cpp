@@ -1,4 +1,4 @@
-// lanternfold build FOLDER [--output DIR]: "Build Gallery" from the command line. The folder is
+// lanternfold build FOLDER [--output DIR] [--jobs N]: "Build Gallery" from the command line. The folder is
 // opened as a project like the window opens it, its project file is saved, and the same build runs;
 // progress goes to standard error and the path of the index page to standard output.
 #include <filesystem>
@@ -20,11 +20,17 @@ namespace {
 namespace fs = std::filesystem;
 using app::Destination;
 
-const char* buildUsage = "Usage: lanternfold build FOLDER [--output DIR]\n";
+const char* buildUsage =
+    "Usage: lanternfold build FOLDER [--output DIR] [--jobs N]\n"
+    "\n"
+    "Builds the folder's gallery with the settings of its lanternfold.json and prints the path of its\n"
+    "index page. --output sets the gallery folder and saves it in lanternfold.json. --jobs makes N\n"
+    "items at once (default: one per core); the gallery is the same whatever N is.\n";
 
 struct BuildArguments {
     fs::path folder;
     std::optional<std::string> output;
+    std::optional<int> jobs;
 };
 
 std::optional<BuildArguments> parse(const Arguments& args) {
@@ -38,6 +44,14 @@ std::optional<BuildArguments> parse(const Arguments& args) {
         } else if (arg.starts_with("--output=")) {
             if (parsed.output) return std::nullopt;
             parsed.output = arg.substr(9);
+        } else if (arg == "--jobs" || arg == "-j") {
+            if (index + 1 >= args.size() || parsed.jobs) return std::nullopt;
+            parsed.jobs = parseJobs(args[++index]);
+            if (!parsed.jobs) return std::nullopt;
+        } else if (arg.rfind("--jobs=", 0) == 0) {
+            if (parsed.jobs) return std::nullopt;
+            parsed.jobs = parseJobs(arg.substr(7));
+            if (!parsed.jobs) return std::nullopt;
         } else if (arg == "--") {
             if (index + 2 != args.size() || haveFolder) return std::nullopt;
             parsed.folder = args[++index];
@@ -103,7 +117,8 @@ int runBuild(const Arguments& args) {
     // This command's progress lists the builder's own steps only; "Starting…" is the status the
     // window and the publish command show before those begin.
     const app::BuildOutcome outcome = runBuildTaskWithProgress(
-        [&] { return app::captureBuildJob(Destination::none, project, {}, store); }, {}, StartingStatus::hidden);
+        [&] { return app::captureBuildJob(Destination::none, project, {}, store); }, {}, StartingStatus::hidden,
+        app::BuildOperations::standard(parsed->jobs.value_or(0)));
     switch (outcome.ending) {
     case app::BuildOutcome::Ending::finished:
         std::cerr << outcome.status << "\n";

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "app/build_flow.hpp"
 
@@ -21,6 +22,11 @@ enum class StartingStatus { shown, hidden };
 // goes to standard error (ended with a line break before this returns). A failure while capturing
 // ends the same way as one in the task.
 app::BuildOutcome runBuildTaskWithProgress(const std::function<app::BuildJob()>& captureJob,
-                                           const app::PublishedHandler& onPublished, StartingStatus starting);
+                                           const app::PublishedHandler& onPublished, StartingStatus starting,
+                                           const app::BuildOperations& operations);
+
+// The value of --jobs N (also --jobs=N, -j N), the number of items the build makes at once: a whole
+// number from 1 to 1024. Nothing when the text is anything else.
+std::optional<int> parseJobs(const std::string& text);
 
 }  // namespace lf::cli

@@ -22,31 +22,42 @@ namespace fs = std::filesystem;
 using app::Destination;
 
 const char* publishUsage =
-    "Usage: lanternfold publish FOLDER --cloudflare\n"
-    "       lanternfold publish FOLDER --ftp\n"
+    "Usage: lanternfold publish FOLDER --cloudflare [--jobs N]\n"
+    "       lanternfold publish FOLDER --ftp [--jobs N]\n"
     "\n"
     "Builds the folder's gallery, then publishes it to Cloudflare or uploads it by FTP, with the\n"
     "settings of the folder's lanternfold.json. Secrets come from the system keyring, or from\n"
     "LANTERNFOLD_CF_TOKEN, LANTERNFOLD_FTP_PASSWORD, LANTERNFOLD_GALLERY_PASSWORD and\n"
     "LANTERNFOLD_SITE_KEY (the Base64 key of a locked site), which win over the keyring and are then\n"
-    "stored in it.\n";
+    "stored in it. --jobs makes N items of the gallery at once (default: one per core); the gallery is\n"
+    "the same whatever N is.\n";
 
 struct PublishArguments {
     fs::path folder;
     Destination destination = Destination::none;
+    std::optional<int> jobs;
 };
 
 std::optional<PublishArguments> parse(const Arguments& args) {
     PublishArguments parsed;
     bool haveFolder = false;
     bool optionsEnded = false;
-    for (const std::string& arg : args) {
+    for (size_t index = 0; index < args.size(); ++index) {
+        const std::string& arg = args[index];
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == "--cloudflare" || arg == "--ftp")) {
             const Destination wanted = arg == "--cloudflare" ? Destination::cloudflare : Destination::ftp;
             if (parsed.destination != Destination::none && parsed.destination != wanted) return std::nullopt;
             parsed.destination = wanted;
+        } else if (!optionsEnded && (arg == "--jobs" || arg == "-j")) {
+            if (index + 1 >= args.size() || parsed.jobs) return std::nullopt;
+            parsed.jobs = parseJobs(args[++index]);
+            if (!parsed.jobs) return std::nullopt;
+        } else if (!optionsEnded && arg.rfind("--jobs=", 0) == 0) {
+            if (parsed.jobs) return std::nullopt;
+            parsed.jobs = parseJobs(arg.substr(7));
+            if (!parsed.jobs) return std::nullopt;
         } else if (!optionsEnded && !arg.empty() && arg.front() == '-') {
             return std::nullopt;
         } else {
@@ -125,7 +136,7 @@ int runPublish(const Arguments& args) {
     const app::BuildOutcome outcome = runBuildTaskWithProgress(
         [&] { return app::captureBuildJob(parsed->destination, project, secrets, store); },
         [&project](const publish::cloudflare::PublishResult& result) { app::recordPublication(project, result); },
-        StartingStatus::shown);
+        StartingStatus::shown, app::BuildOperations::standard(parsed->jobs.value_or(0)));
     if (outcome.alert) std::cerr << *outcome.alert << "\n";
     std::cout << outcome.status << "\n";
     switch (outcome.ending) {

@@ -36,14 +36,12 @@ VImage scaledPipeline(const ImageSource& source, int side, Profile profile) {
         // For these formats the thumbnail operation would take the file's embedded thumbnail
         // (HEIF) or a lower level of a pyramid (TIFF) when it is large enough. Neither format
         // can shrink while decoding, so loading the main image of frame 0 costs nothing extra.
-        const VImage full = VImage::new_from_file(source.path().c_str(), VImage::option()
-                                                                              ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                                                                              ->set("fail_on", failOn));
+        const VImage full = source.load(VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", failOn));
         return full.thumbnail_image(side, thumbnailOptions(side, profile));
     }
     // JPEG shrinks by whole factors in the DCT, WebP decodes at a reduced scale; the rest decode
     // line by line into the resampler. thumbnail also applies the EXIF orientation.
-    return VImage::thumbnail(source.path().c_str(), side, thumbnailOptions(side, profile));
+    return source.thumbnail(side, thumbnailOptions(side, profile));
 }
 
 // libvips rounds its sizes; a picture one pixel over the bound is brought within it.

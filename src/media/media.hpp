@@ -3,6 +3,7 @@
 // writer, square thumbnails, movie posters and the symbols of movies and sounds.
 #include "media/bitmap.hpp"
 #include "media/decode_scaled.hpp"
+#include "media/decode_threads.hpp"
 #include "media/image_error.hpp"
 #include "media/image_source.hpp"
 #include "media/jpeg_writer.hpp"

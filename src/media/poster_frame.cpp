@@ -13,6 +13,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/decode_threads.hpp"
 #include "media/work_observer.hpp"
 
 namespace lf::media {
@@ -140,7 +141,8 @@ private:
         if (stream_->disposition & AV_DISPOSITION_ATTACHED_PIC) return false;
         codec_.reset(avcodec_alloc_context3(codec));
         if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream_->codecpar) < 0) return false;
-        codec_->thread_count = 0;  // as many as the machine has
+        // As many threads as the machine has, or this decode's share of them when several run at once.
+        codec_->thread_count = threadsPerDecode();
         if (avcodec_open2(codec_.get(), codec, nullptr) < 0) return false;
         for (unsigned i = 0; i < format_->nb_streams; ++i) {
             if (static_cast<int>(i) != index) format_->streams[i]->discard = AVDISCARD_ALL;

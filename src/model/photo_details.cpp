@@ -17,6 +17,7 @@
 #pragma GCC diagnostic pop
 
 #include "model/project.hpp"
+#include "model/read_only_file_io.hpp"
 #include "platform/text.hpp"
 
 namespace lf::model {
@@ -73,8 +74,9 @@ RawDetails fromGroups(Exiv2::ExifData& exif, Exiv2::IptcData& iptc) {
 
 RawDetails readRaw(const std::filesystem::path& file) {
     // A file I/O object of our own: handing Exiv2 a path would let it treat a name that looks like
-    // an address as a remote file.
-    Exiv2::BasicIo::AutoPtr io(new Exiv2::FileIo(file.string()));
+    // an address as a remote file, and its FileIo would open the file three times.
+    Exiv2::BasicIo::AutoPtr io(new ReadOnlyFileIo(file));
+    if (!io->isopen()) return {};
     std::unique_ptr<Exiv2::Image> image(Exiv2::ImageFactory::open(io).release());
     if (!image) return {};
     image->readMetadata();

@@ -48,11 +48,11 @@ TEST(FileStampTest, MillisecondsTruncatedTowardZeroAndSize) {
     const auto file = folder / "a.jpg";
     writeText(file, "12345");
     testing::setModificationTime(file, 1700000000, 987654321);
-    EXPECT_EQ(fileStamp(file), (std::array<int64_t, 2>{1700000000987, 5}));
+    EXPECT_EQ(fileStamp(file), (FileStamp{1700000000987, 5}));
     // 1.5 seconds before 1970: -1500, not -1501.
     testing::setModificationTime(file, -2, 500000000);
-    EXPECT_EQ(fileStamp(file), (std::array<int64_t, 2>{-1500, 5}));
-    EXPECT_EQ(fileStamp(folder / "missing.jpg"), (std::array<int64_t, 2>{0, 0}));
+    EXPECT_EQ(fileStamp(file), (FileStamp{-1500, 5}));
+    EXPECT_EQ(fileStamp(folder / "missing.jpg"), (FileStamp{0, 0}));
 }
 
 TEST(CopyReplacingTest, ReplacesAFileOrALinkWithoutWritingThroughIt) {

@@ -182,10 +182,24 @@ TEST_F(BuildCommandTest, FailuresAndUsageErrors) {
     EXPECT_FALSE(fs::exists(root_ / "missing"));
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"build"}, {"build", "a", "b"}, {"build", pictures().string(), "--output"}, {"build", "--fast", pictures().string()}}) {
+             {"build"}, {"build", "a", "b"}, {"build", pictures().string(), "--output"}, {"build", "--fast", pictures().string()},
+             {"build", pictures().string(), "--jobs"}, {"build", pictures().string(), "--jobs", "0"},
+             {"build", pictures().string(), "-j", "two"}, {"build", pictures().string(), "--jobs=-1"},
+             {"build", pictures().string(), "--jobs", "2", "--jobs", "3"}}) {
         outcome = run(args);
         EXPECT_EQ(outcome.status, 2) << args.back();
         EXPECT_NE(outcome.err.find("Usage: lanternfold build FOLDER [--output DIR]"), std::string::npos);
+    }
+}
+
+TEST_F(BuildCommandTest, JobsIsAcceptedInEachSpelling) {
+    makePictures(3);
+    for (const std::vector<std::string>& jobs : std::vector<std::vector<std::string>>{{"--jobs", "3"}, {"-j", "1"}, {"--jobs=2"}}) {
+        std::vector<std::string> args{"build", pictures().string()};
+        args.insert(args.end(), jobs.begin(), jobs.end());
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, 0) << jobs.front() << "\n" << outcome.err;
+        EXPECT_EQ(outcome.out, (root_ / "Trip gallery" / "index.html").string() + "\n");
     }
 }
 
