@@ -59,6 +59,52 @@ protected:
     lf::testing::TemporaryFolder temp;
 };
 
+TEST_F(HomeCommand, GalleriesAppearOnTheHomePageAndLinkBackOnceThereIsOne) {
+    // Without a home page a publish creates none and its pages have no link back.
+    const auto rome = publishGallery("Rome", "Roman Holiday");
+    ASSERT_EQ(rome.exitCode, 0) << rome.err;
+    EXPECT_EQ(rome.out.find("home page"), std::string::npos) << rome.out;
+    EXPECT_NE(rome.err.find("Checking for a home page…"), std::string::npos);
+    EXPECT_EQ(lf::platform::readFile(temp.path() / "Rome gallery" / "index.html").find("class=\"allg\""),
+              std::string::npos);
+    EXPECT_EQ(fetchBody(std::string(homeAddress) + "lanternfold-home.json").find("Lanternfold"), std::string::npos);
+
+    const auto firstHome = home("publish");
+    ASSERT_EQ(firstHome.exitCode, 0) << firstHome.err;
+    EXPECT_EQ(firstHome.out, "Published. Publish each gallery once more to add an “All galleries” link to it.\n");
+
+    const auto listed = home("list");
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out, "roman-holiday\tshown\thttps://roman-holiday.lf-test.workers.dev/\t2\topen\tRoman Holiday\n");
+
+    // With a home page, a new gallery links back to it and is put first on it.
+    const auto paris = publishGallery("Paris", "Paris in Spring");
+    ASSERT_EQ(paris.exitCode, 0) << paris.err;
+    EXPECT_NE(paris.out.find(" The home page was updated too. A new site can take a minute to appear.\n"),
+              std::string::npos)
+        << paris.out;
+    EXPECT_NE(paris.err.find("Updating the home page…"), std::string::npos);
+    EXPECT_NE(lf::platform::readFile(temp.path() / "Paris gallery" / "index.html")
+                  .find(std::string("<p class=\"allg\"><a href=\"") + homeAddress + "\">"),
+              std::string::npos);
+    const std::string page = fetchBody(homeAddress);
+    const size_t parisAt = page.find("Paris in Spring");
+    const size_t romeAt = page.find("Roman Holiday");
+    ASSERT_NE(parisAt, std::string::npos) << page;
+    ASSERT_NE(romeAt, std::string::npos) << page;
+    EXPECT_LT(parisAt, romeAt);
+
+    const auto secondHome = home("publish");
+    ASSERT_EQ(secondHome.exitCode, 0) << secondHome.err;
+    EXPECT_EQ(secondHome.out, std::string("Published at ") + homeAddress + "\n");
+
+    const auto preview = home("preview");
+    ASSERT_EQ(preview.exitCode, 0) << preview.err;
+    const fs::path index = temp.path() / "cache" / "Lanternfold Home Page" / "index.html";
+    EXPECT_EQ(preview.out, index.string() + "\n");
+    EXPECT_NE(lf::platform::readFile(index).find("<p class=\"count\">2 galleries</p>"), std::string::npos);
+}
+
 TEST_F(HomeCommand, FailuresPrintTheWindowsAlertAndExitOne) {
     for (const char* action : {"list", "preview", "publish"}) {
         const auto noToken = home(action, " \n");
