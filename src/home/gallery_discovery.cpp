@@ -26,6 +26,8 @@ using BodyReceiver = std::function<void(Fetched)>;
 using Fetch = std::function<void(const std::string& address, BodyReceiver then)>;
 using FoundReceiver = std::function<void(std::optional<Found>)>;
 
+constexpr std::size_t siteReadLimit = 8u * 1024 * 1024;
+
 // The request fetchFresh sends: cache-busting query, no cache on the way, the site-read time-out,
 // redirects followed, and nothing that identifies the user (the sites are public). Nothing when the
 // address is not one that can be sent.
@@ -36,6 +38,9 @@ std::optional<platform::HttpRequest> freshRequest(const std::string& address) {
     request.timeout = siteReadTimeout;
     request.followRedirects = true;
     request.headers = {{"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}};
+    // A manifest is a few hundred bytes and an index page some hundred kilobytes; a site that sends
+    // more is not read on, so one odd site cannot fill the memory of a discovery.
+    request.maxBodyBytes = siteReadLimit;
     return request;
 }
 

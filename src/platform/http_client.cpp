@@ -58,7 +58,7 @@ struct Transfer {
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
-    const std::optional<std::size_t>& limit = transfer->request->maxBodyBytes;
+    const std::optional<std::size_t>& limit = transfer->request.maxBodyBytes;
     if (limit && transfer->response.body.size() + size * count > *limit) {
         // Taking less than offered makes the library end the transfer with a write error.
         transfer->bodyTooLong = true;
@@ -159,7 +159,7 @@ void prepare(Transfer& queued, const StopToken& stop, const HttpSettings& settin
 std::exception_ptr transportFailure(const Transfer& transfer, CURLcode code) {
     if (transfer.bodyTooLong) {
         return std::make_exception_ptr(
-            TransportError("The reply is longer than " + std::to_string(*transfer.request->maxBodyBytes) + " bytes."));
+            TransportError("The reply is longer than " + std::to_string(*transfer.request.maxBodyBytes) + " bytes."));
     }
     std::string message = transfer.errorBuffer[0] ? std::string(transfer.errorBuffer) : curl_easy_strerror(code);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();

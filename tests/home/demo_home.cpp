@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
             gallery.url = lf::json::getString(item, "url", "");
             gallery.coverURL = lf::json::getString(item, "coverURL", "");
             gallery.count = lf::json::getInt(item, "count", 0);
-            gallery.locked = lf::json::getBool(item, "locked", false);
+            gallery.locked = lf::json::optBool(item, "locked").value_or(false);
             galleries.push_back(gallery);
         }
         std::printf("%s\n", lf::home::buildSite(settings, galleries, argv[1]).c_str());
