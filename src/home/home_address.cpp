@@ -1,8 +1,5 @@
 #include "home/home_address.hpp"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include "platform/text.hpp"
 #include "publish/cloudflare/site_names.hpp"
 
@@ -10,19 +7,9 @@ namespace lf::home {
 
 namespace cf = lf::publish::cloudflare;
 
-namespace {
-
-// Lower case by Unicode's rules, as the domain is normalized, so the two compare alike.
-std::string unicodeLowerCased(const std::string& text) {
-    std::string out;
-    icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(out);
-    return out;
-}
-
-}  // namespace
-
 std::string homeLabel(std::string_view homeName, std::string_view domain) {
-    std::string name = unicodeLowerCased(text::trimmed(homeName));
+    // Lower case by Unicode's rules, as the domain is normalized, so the two compare alike.
+    std::string name = text::lowerCased(text::trimmed(homeName));
     const std::string host = cf::normalizedDomain(domain);
     if (name == host) return {};
     if (!host.empty()) {

@@ -144,6 +144,14 @@ std::string upperASCII(std::string_view text) {
     return out;
 }
 
+std::string lowerCased(std::string_view text) {
+    std::string out;
+    icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
+        .toLower(icu::Locale::getRoot())
+        .toUTF8String(out);
+    return out;
+}
+
 std::string lowerASCII(std::string_view text) {
     std::string out(text);
     for (char& c : out) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

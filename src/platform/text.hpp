@@ -36,6 +36,9 @@ std::string upperASCII(std::string_view text);
 // ASCII lower case of each letter; other bytes unchanged.
 std::string lowerASCII(std::string_view text);
 
+// Lower case by Unicode's rules (root locale), so "MÜNCHEN.de" and "münchen.de" compare alike.
+std::string lowerCased(std::string_view text);
+
 // The number of Unicode characters (code points) in UTF-8 text.
 std::size_t characterCount(std::string_view text);
 

@@ -1,22 +1,9 @@
 #include "publish/cloudflare/site_names.hpp"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include "builder/slugs.hpp"
 #include "platform/text.hpp"
 
 namespace lf::publish::cloudflare {
-
-namespace {
-
-std::string unicodeLowerCased(const std::string& text) {
-    std::string out;
-    icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(out);
-    return out;
-}
-
-}  // namespace
 
 bool isValidSiteName(std::string_view name) {
     if (name.empty() || name.size() > 63) return false;
@@ -37,7 +24,7 @@ std::string suggestedSiteName(std::string_view title) {
 }
 
 std::string normalizedDomain(std::string_view typed) {
-    std::string host = unicodeLowerCased(lf::text::trimmed(typed));
+    std::string host = lf::text::lowerCased(lf::text::trimmed(typed));
     if (host.starts_with("https://")) host.erase(0, 8);
     if (host.starts_with("http://")) host.erase(0, 7);
     if (const auto slash = host.find('/'); slash != std::string::npos) host.resize(slash);

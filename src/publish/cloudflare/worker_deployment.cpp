@@ -1,7 +1,5 @@
 // publish: the checks, the asset step, the Worker upload, its Workers address and the custom
 // host name.
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
 
 #include "platform/text.hpp"
 #include "publish/cloudflare/cloudflare_publisher.hpp"
@@ -18,11 +16,7 @@ namespace {
 // Lower-cased letter by letter with Unicode's rules, not only A to Z, so that a host name typed
 // with capital accented letters ("MÜNCHEN.de") is sent the way the normalised domain of the
 // settings pane would be.
-std::string trimmedLowerCased(const std::string& text) {
-    std::string lowered;
-    icu::UnicodeString::fromUTF8(lf::text::trimmed(text)).toLower(icu::Locale::getRoot()).toUTF8String(lowered);
-    return lowered;
-}
+std::string trimmedLowerCased(const std::string& text) { return lf::text::lowerCased(lf::text::trimmed(text)); }
 
 }  // namespace
 
