@@ -10,6 +10,7 @@
 
 #include "media/decode_scaled.hpp"
 #include "media/image_source.hpp"
+#include "media/picture.hpp"
 #include "media/support/media_fixtures.hpp"
 
 namespace lf::media {
@@ -75,6 +76,8 @@ void writeBytes(const fs::path& file, const std::string& bytes) {
 }
 
 TEST(PictureLimits, HeadersClaimingBillionsOfPixelsAreRefusedBeforeDecoding) {
+    // The test reads the headers with libvips itself, before any media operation has started it.
+    ASSERT_TRUE(initialize());
     TemporaryFolder folder;
     const struct {
         const char* name;
