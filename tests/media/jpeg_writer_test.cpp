@@ -61,8 +61,17 @@ TEST(WriteJPEG, CarriesNoMetadataOfTheSource) {
         for (const std::string group : {"[EXIF]", "[GPS]", "[XMP]", "[IPTC]", "[ICC_Profile]", "[MakerNotes]", "[Photoshop]"}) {
             EXPECT_EQ(after.find(group), std::string::npos) << group << " in\n" << after;
         }
+        // The values are looked for in the picture's own tags only: the file's times and size, which
+        // exiftool also prints, may well contain "52".
+        std::string tags;
+        std::istringstream lines(after);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.starts_with("[File]") && !line.starts_with("[System]") && !line.starts_with("[ExifTool]")) {
+                tags += line + "\n";
+            }
+        }
         for (const std::string value : {"Canon", "52", "Secret place", "Behind the gate", "Berlin", "123456789"}) {
-            EXPECT_EQ(after.find(value), std::string::npos) << value << " in\n" << after;
+            EXPECT_EQ(tags.find(value), std::string::npos) << value << " in\n" << after;
         }
         // The raw bytes too: no APP1 Exif or XMP block, no Photoshop IRB (IPTC), no ICC profile.
         const std::string bytes = bytesOf(written);

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "support/temporary_folder.hpp"
 
 int main(int argc, char** argv) {
@@ -14,5 +17,10 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Lanternfold"));
     QApplication::setApplicationName(QStringLiteral("Lanternfold"));
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Qt Multimedia lists the FFmpeg codecs on a thread of its own; a process that runs its exit
+    // handlers while that thread still loads libraries can abort inside libgomp. The results are
+    // in by now, so leave without the exit handlers.
+    std::fflush(nullptr);
+    std::_Exit(result);
 }
