@@ -20,26 +20,6 @@ std::string withoutTrailingSlashes(std::string text) {
     return text;
 }
 
-// Whether text is an absolute http(s) address that can be sent as it is: no white space, control
-// or non-ASCII characters (a path is sent unencoded, so those would change its meaning) and
-// accepted by curl's own URL parser.
-bool isSendableUrl(const std::string& text) {
-    for (unsigned char c : text) {
-        if (c <= 0x20 || c >= 0x7f || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
-            c == '{' || c == '|' || c == '}') {
-            return false;
-        }
-    }
-    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), curl_url_cleanup);
-    if (!url) return false;
-    if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) return false;
-    char* scheme = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK) return false;
-    const std::string schemeText = scheme;
-    curl_free(scheme);
-    return schemeText == "https" || schemeText == "http";
-}
-
 // How the platform prints a JSON value inside a sentence: strings without quotes, numbers in
 // decimal, everything else as JSON text.
 std::string printed(const Json& value) {
@@ -110,7 +90,7 @@ std::optional<Json> CloudflarePublisher::request(const std::string& method, cons
     platform::HttpRequest request;
     request.method = method;
     request.url = apiBase() + path;
-    if (!isSendableUrl(request.url)) throw CloudflareError::api("Bad address " + path);
+    if (!platform::isSendableUrl(request.url)) throw CloudflareError::api("Bad address " + path);
     // Ten minutes without progress, not in all: a bucket of large movies over a slow line may
     // rightly take longer than that to send.
     request.timeout = std::chrono::seconds(600);
