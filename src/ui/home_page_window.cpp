@@ -18,7 +18,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "app/keychain.hpp"
-#include "ui/busy_spinner.hpp"
+#include "ui/spinner.hpp"
 #include "ui/elided_label.hpp"
 #include "ui/remote_gallery_row.hpp"
 
@@ -138,7 +138,7 @@ HomePageWindow::HomePageWindow(home::HomeModel& home, QWidget* parent) : QWidget
     auto* loadingRow = new QHBoxLayout(loading_);
     loadingRow->setContentsMargins(0, 0, 0, 0);
     loadingRow->setSpacing(8);
-    loadingRow->addWidget(new BusySpinner(14, loading_));
+    loadingRow->addWidget(new Spinner(14, loading_));
     loadingRow->addWidget(secondaryLabel(QStringLiteral("Looking for your galleries…"), loading_), 1);
     galleriesColumn->addWidget(loading_);
 
@@ -170,7 +170,7 @@ HomePageWindow::HomePageWindow(home::HomeModel& home, QWidget* parent) : QWidget
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
-    spinner_ = new BusySpinner(16, this);
+    spinner_ = new Spinner(16, this);
     status_ = new ElidedLabel(Qt::ElideMiddle, this);
     status_->setAccessibleName(QStringLiteral("Status"));
     status_->setForegroundRole(QPalette::PlaceholderText);

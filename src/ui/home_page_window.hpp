@@ -25,7 +25,7 @@ class QVBoxLayout;
 
 namespace lf::ui {
 
-class BusySpinner;
+class Spinner;
 class ElidedLabel;
 class RemoteGalleryRow;
 
@@ -56,7 +56,7 @@ public:
     QLabel* emptyText() const { return empty_; }
     QWidget* loadingRow() const { return loading_; }
     ElidedLabel* statusText() const { return status_; }
-    BusySpinner* spinner() const { return spinner_; }
+    Spinner* spinner() const { return spinner_; }
     std::vector<RemoteGalleryRow*> rows() const { return rows_; }
     QMessageBox* alert() const { return alert_; }
 
@@ -92,7 +92,7 @@ private:
     QWidget* loading_ = nullptr;
     QVBoxLayout* rowsLayout_ = nullptr;
     std::vector<RemoteGalleryRow*> rows_;
-    BusySpinner* spinner_ = nullptr;
+    Spinner* spinner_ = nullptr;
     ElidedLabel* status_ = nullptr;
     QPushButton* preview_ = nullptr;
     QPushButton* publish_ = nullptr;

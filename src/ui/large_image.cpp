@@ -4,7 +4,7 @@
 #include <QPainterPath>
 
 #include "app/item_texts.hpp"
-#include "ui/busy_spinner.hpp"
+#include "ui/spinner.hpp"
 #include "ui/symbol_icon.hpp"
 
 namespace lf::ui {
@@ -13,7 +13,7 @@ LargeImage::LargeImage(app::ThumbLoader& loader, QWidget* parent) : QWidget(pare
     setAccessibleName(QStringLiteral("Preview"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMinimumSize(120, 120);
-    spinner_ = new BusySpinner(24, this);
+    spinner_ = new Spinner(24, this);
     spinner_->hide();
 }
 

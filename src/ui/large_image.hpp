@@ -13,7 +13,7 @@
 
 namespace lf::ui {
 
-class BusySpinner;
+class Spinner;
 
 class LargeImage : public QWidget {
     Q_OBJECT
@@ -44,7 +44,7 @@ private:
     QImage image_;
     State state_ = State::empty;
     quint64 generation_ = 0;
-    BusySpinner* spinner_ = nullptr;
+    Spinner* spinner_ = nullptr;
 };
 
 }  // namespace lf::ui

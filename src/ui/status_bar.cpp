@@ -66,7 +66,7 @@ void StatusBar::refresh() {
     progress_->setVisible(building);
     stop_->setVisible(building);
     progress_->setValue(static_cast<int>(store_.progress() * progressSteps + 0.5));
-    spinner_->setVisible(app::showsBusySpinner(store_));
+    spinner_->setVisible(app::showsSpinner(store_));
     status_->setFullText(store_.status());
     readingDetails_->setVisible(app::showsReadingDetails(store_));
 }
