@@ -74,7 +74,7 @@ bool canMoveSelection(const ProjectStore& store) { return store.selection().has_
 
 bool showsBuildProgress(const ProjectStore& store) { return store.isBuilding(); }
 
-bool showsBusySpinner(const ProjectStore& store) {
+bool showsSpinner(const ProjectStore& store) {
     return !store.isBuilding() && (store.isOpening() || store.isReadingDetails());
 }
 

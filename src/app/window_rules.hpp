@@ -69,7 +69,7 @@ bool canMoveSelection(const ProjectStore& store);
 
 // What the status bar shows besides the status text.
 bool showsBuildProgress(const ProjectStore& store);    // the progress bar and "Stop"
-bool showsBusySpinner(const ProjectStore& store);      // opening or reading details, not building
+bool showsSpinner(const ProjectStore& store);      // opening or reading details, not building
 bool showsReadingDetails(const ProjectStore& store);   // "Reading photo details…"
 
 // The location a drop opens: the first of the drag's addresses that is a local file or folder;
