@@ -77,6 +77,24 @@ TEST(ProjectFile, AnUnusableFileStopsTheSearch) {
     EXPECT_TRUE(project.captions.empty());
 }
 
+// A file beyond 64 MB is not one this program wrote; it is not read at all (reading it whole could
+// exhaust memory) and counts as unusable, so it also keeps an older name from winning. The same
+// text padded to exactly the limit is still read.
+TEST(ProjectFile, AFileBeyondTheSizeLimitIsUnusable) {
+    constexpr std::uintmax_t limit = 64u * 1024 * 1024;
+    const std::string text = R"({"settings": {"title": "Padded"}})";
+    for (const std::uintmax_t size : {limit, limit + 1}) {
+        TemporaryFolder folder;
+        std::string padded = text;
+        padded.resize(size, ' ');
+        writeWhole(folder / "lanternfold.json", padded);
+        writeWhole(folder / "kirrabo.json", usableFile);
+        const Project project(folder.path());
+        EXPECT_EQ(project.settings.title, size <= limit ? "Padded" : folder.path().filename().string()) << size;
+        EXPECT_TRUE(project.captions.empty()) << size;
+    }
+}
+
 TEST(ProjectFile, AFolderOrEmptyNameDoesNotCountAsAFile) {
     TemporaryFolder folder;
     std::filesystem::create_directory(folder / "lanternfold.json");
