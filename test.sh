@@ -5,7 +5,7 @@
 #
 # ./test.sh --sanitize builds with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan
 # and runs the same tests there; ./test.sh --sanitize=thread builds with ThreadSanitizer into
-# build-tsan and runs the tests that use threads: the build, the build flow and the command line.
+# build-tsan and runs the tests of our own threads: the build, the build flow and the command line.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -32,8 +32,19 @@ else
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   else
     build_dir="$root/build-tsan"
-    export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
-    [ $# -gt 0 ] || selection=(-R '^(builder|app|cli|home)\.')
+    # The system libraries (GLib, libvips, the codecs, Qt) are not built with ThreadSanitizer and
+    # synchronise their own threads in ways it cannot see (GLib's and Qt's mutexes are futexes), so
+    # what they do themselves is not checked. That leaves our own threads, which meet only through
+    # the standard library's primitives: the parallel build's workers, the build flow with its stop
+    # token, the discovery's transfers and the command line around them. Tests that hand results
+    # from Qt's thread pool to its event loop (the store, the thumbnail loader, the home model and
+    # `lanternfold home`, which runs on it) would need a Qt built with ThreadSanitizer to be judged,
+    # and are left out.
+    export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1}
+    if [ $# -eq 0 ]; then
+      selection=(-R '^(builder|app|cli|home)\.'
+                 -E '^(app\.(Store|StoreBuild|StorePublish|StoreUpload|ThumbLoaderTest)|home\.(HomeModelTest|HomeTwinTest)|cli\.HomeCommand)\.')
+    fi
   fi
 fi
 "$root/scripts/make-sample.sh" >/dev/null

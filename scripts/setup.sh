@@ -41,8 +41,15 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
+  flags=()
+  # A sanitizer build compiles about twice as slowly as a plain one at -O2 with full debug
+  # information; -O1 with line tables only halves that, keeps the runs quick and still names the
+  # file and line of every frame in a report.
+  if [ -n "$sanitize" ] && [ "$build_type" = RelWithDebInfo ]; then
+    flags=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
+  fi
   cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DLF_SANITIZE="$sanitize" \
-    "${launcher[@]}" >&2
+    "${flags[@]}" "${launcher[@]}" >&2
 fi
 export CCACHE_BASEDIR="$root"
 cmake --build "$build_dir" --parallel "$(nproc)" >&2

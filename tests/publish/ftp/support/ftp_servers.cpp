@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,10 +46,16 @@ pid_t spawn(const std::vector<std::string>& arguments, int* input, int* output,
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) fail("fork");
     if (pid == 0) {
         ::setpgid(0, 0);
+        // A server must not outlive a test process that ends without running destructors (a
+        // crash, a sanitizer halting it): it would keep ctest's output pipe open through the
+        // standard error it inherited, and the whole run would wait for it forever.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
         for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
         if (input) ::dup2(in[0], STDIN_FILENO);
         if (output) ::dup2(out[1], STDOUT_FILENO);
