@@ -198,6 +198,11 @@ std::optional<TimePoint> parseExifDate(std::string_view text) {
     errno = 0;
     const std::time_t moment = std::mktime(&parts);
     if (moment == static_cast<std::time_t>(-1) && errno != 0) return std::nullopt;
+    // The clock counts nanoseconds in 64 bits, about 292 years either side of 1970: a date beyond
+    // (the year 1012 or 9999 of a damaged or made-up file) is no date at all, not an overflow.
+    constexpr std::time_t reach =
+        std::chrono::duration_cast<std::chrono::seconds>(Clock::duration::max()).count();
+    if (moment > reach || moment < -reach) return std::nullopt;
     return Clock::from_time_t(moment);
 }
 
