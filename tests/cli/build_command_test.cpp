@@ -17,6 +17,7 @@
 
 #include <vips/vips8>
 
+#include "cli/support/noise_pictures.hpp"
 #include "platform/json.hpp"
 
 extern char** environ;
@@ -51,16 +52,7 @@ protected:
 
     fs::path pictures() const { return root_ / "Trip"; }
 
-    void makePictures(int count) {
-        for (int index = 0; index < count; ++index) {
-            char name[32];
-            std::snprintf(name, sizeof name, "IMG_%04d.jpg", index + 1);
-            vips::VImage noise = vips::VImage::gaussnoise(480, 320, vips::VImage::option()->set("seed", index + 1));
-            noise.bandjoin({noise, noise}).cast(VIPS_FORMAT_UCHAR)
-                .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-                .write_to_file((pictures() / name).c_str());
-        }
-    }
+    void makePictures(int count) { lf::test::makeNoisePictures(pictures(), count, 480, 320); }
 
     // Starts the program with standard output and standard error going to files in root_ (or
     // standard error to a pipe when errPipe is given).

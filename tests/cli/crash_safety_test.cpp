@@ -24,6 +24,7 @@
 #include <vips/vips8>
 
 #include "builder/build_manifest.hpp"
+#include "cli/support/noise_pictures.hpp"
 #include "home/gallery_manifest.hpp"
 #include "platform/json.hpp"
 
@@ -78,16 +79,7 @@ protected:
     fs::path pictures() const { return root_ / "Trip"; }
     fs::path output() const { return root_ / "Trip gallery"; }
 
-    void makePictures(int count) {
-        for (int index = 0; index < count; ++index) {
-            char name[32];
-            std::snprintf(name, sizeof name, "IMG_%04d.jpg", index + 1);
-            vips::VImage noise = vips::VImage::gaussnoise(1200, 800, vips::VImage::option()->set("seed", index + 1));
-            noise.bandjoin({noise, noise}).cast(VIPS_FORMAT_UCHAR)
-                .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
-                .write_to_file((pictures() / name).c_str());
-        }
-    }
+    void makePictures(int count) { lf::test::makeNoisePictures(pictures(), count, 1200, 800); }
 
     // Settings that differ from round to round, so every round's build has real work to do.
     void writeProjectFile(int quality) {
